@@ -1,0 +1,72 @@
+// From instruction words to handlers: the table of implemented patterns, the
+// 65536-entry table built from it once, and the execution step.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "sh2.h"
+
+using handler_fn = void (*)();
+
+// The SH-2 manual's instruction formats, in the manual's order.
+enum operand_format : std::uint32_t {
+  FORMAT_0 = 0,    // xxxx xxxx xxxx xxxx
+  FORMAT_N = 1,    // xxxx nnnn xxxx xxxx
+  FORMAT_M = 2,    // xxxx mmmm xxxx xxxx
+  FORMAT_NM = 3,   // xxxx nnnn mmmm xxxx
+  FORMAT_MD = 4,   // xxxx xxxx mmmm dddd
+  FORMAT_ND4 = 5,  // xxxx xxxx nnnn dddd
+  FORMAT_NMD = 6,  // xxxx nnnn mmmm dddd
+  FORMAT_D = 7,    // xxxx xxxx dddd dddd
+  FORMAT_D12 = 8,  // xxxx dddd dddd dddd
+  FORMAT_ND8 = 9,  // xxxx nnnn dddd dddd
+  FORMAT_I = 10,   // xxxx xxxx iiii iiii
+  FORMAT_NI = 11,  // xxxx nnnn iiii iiii
+};
+
+struct opcode_row {
+  std::uint16_t mask;   // the bits that identify the instruction
+  std::uint16_t match;  // their value
+  operand_format format;
+  handler_fn handler;
+};
+
+// A row written as the manual writes the pattern, bit 15 first: 0 and 1 are
+// fixed bits, any letter is an operand bit.
+consteval opcode_row pattern(const char (&bits)[17], operand_format format, handler_fn handler) {
+  std::uint16_t mask = 0, match = 0;
+  for (int i = 0; i < 16; ++i) {
+    const auto bit = static_cast<std::uint16_t>(1u << (15 - i));
+    if (bits[i] == '0' || bits[i] == '1') mask |= bit;
+    if (bits[i] == '1') match |= bit;
+  }
+  return {mask, match, format, handler};
+}
+
+void invalid_opcode();
+
+inline constexpr opcode_row default_row{0, 0, FORMAT_0, invalid_opcode};
+// The number the counts line gives: the rows of the finished instruction set.
+inline constexpr int implemented_opcodes = 55;
+
+inline constexpr std::size_t opcode_rows = 0;
+extern const std::array<opcode_row, opcode_rows> opcode_table;
+extern std::array<opcode_row, 0x10000> decode_table;
+
+opcode_row decode_lookup(std::uint32_t word);
+void build_decode_table();
+
+// Arms a delayed branch: the handler has just set PC to the target.
+void delay_slot(std::uint32_t slot_address);
+
+// One step: latch the word, run its handler, then let a pending delayed
+// branch count down. A branch armed in this step fires after the next one,
+// so exactly one instruction (the delay slot) runs in between.
+inline void execute_instruction(std::uint16_t word) {
+  sh2_state.instruction_word = word;
+  decode_table[word].handler();
+  if (sh2_state.delay_countdown != 0 && --sh2_state.delay_countdown == 0)
+    sh2_state.PC = sh2_state.branch_target;
+}

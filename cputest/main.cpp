@@ -1,0 +1,95 @@
+// cputest: loads any file into the emulated memory and traces it as SH-2 code,
+// one line per instruction.
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "decoder.h"
+#include "output.h"
+#include "sh2.h"
+
+namespace {
+
+void banner() {
+  out::print<"SH-2 CPU Test by the ruvo developers\n">();
+  out::print<"This CPU core is part of ruvo. This program was made\n">();
+  out::print<"to demonstrate the progress that I am having with ruvo.\n">();
+}
+
+void usage(const char* program_name) {
+  out::print<"\nUsage: %s [rom file]\n">(program_name);
+  out::print<"[rom file] can be any kind of file. This program will\n">();
+  out::print<"try to execute it in the sh2 cpu.\n">();
+}
+
+// The file's length in bytes, or -1 when it has none we can trust: pipes,
+// sockets and directories are refused rather than read until they end.
+off_t measure(std::FILE* file) {
+  struct stat info {};
+  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) ||
+      S_ISSOCK(info.st_mode))
+    return -1;
+  if (fseeko(file, 0, SEEK_END) != 0) return -1;
+  const off_t size = ftello(file);
+  std::rewind(file);
+  return size;
+}
+
+// Copies the file into memory from address 0 and returns the number of bytes
+// stored, which is less than expected only if the file shrank meanwhile.
+std::uint32_t load(std::FILE* file, std::uint32_t expected) {
+  std::uint32_t address = 0;
+  char chunk[65536];
+  while (address < expected) {
+    const std::size_t want = std::min<std::size_t>(sizeof chunk, expected - address);
+    const std::size_t got = std::fread(chunk, 1, want, file);
+    for (std::size_t i = 0; i < got; ++i) mem_write_byte(address++, static_cast<unsigned char>(chunk[i]));
+    if (got < want) break;
+  }
+  return address;
+}
+
+void trace(std::uint32_t end) {
+  sh2_state.PC = 0;
+  sh2_state.SR = 0;
+  while (sh2_state.halt_flag != 1 && sh2_state.PC != end) {
+    // Reads have no side effects, so one fetch serves the prefix and the step.
+    const auto word = static_cast<std::uint16_t>(mem_read_word(sh2_state.PC));
+    out::print<"%08X %04X: ">(sh2_state.PC, word);
+    execute_instruction(word);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  out::start();
+  banner();
+  if (argc != 2) {
+    usage(argc > 0 ? argv[0] : "cputest");
+    return 1;
+  }
+  const char* path = argv[1];
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    out::print<"Cannot open %s!\n">(path);
+    return 1;
+  }
+  const off_t size = measure(file);
+  if (size < 0) {
+    std::fclose(file);
+    out::print<"Cannot determine the size of %s!\n">(path);
+    return 1;
+  }
+  if (size > static_cast<off_t>(memory_size)) {
+    std::fclose(file);
+    out::print<"%s does not fit in the 16 MiB memory!\n">(path);
+    return 1;
+  }
+  const std::uint32_t loaded = load(file, static_cast<std::uint32_t>(size));
+  std::fclose(file);
+
+  build_decode_table();
+  trace(loaded);
+  return 0;
+}
