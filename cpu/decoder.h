@@ -51,7 +51,7 @@ inline constexpr opcode_row default_row{0, 0, FORMAT_0, invalid_opcode};
 // The number the counts line gives: the rows of the finished instruction set.
 inline constexpr int implemented_opcodes = 55;
 
-inline constexpr std::size_t opcode_rows = 0;
+inline constexpr std::size_t opcode_rows = 55;
 extern const std::array<opcode_row, opcode_rows> opcode_table;
 extern std::array<opcode_row, 0x10000> decode_table;
 
