@@ -22,13 +22,14 @@ void usage(const char* program_name) {
   out::print<"try to execute it in the sh2 cpu.\n">();
 }
 
-// The file's length in bytes, or -1 when it has none we can trust: pipes,
-// sockets and directories are refused rather than read until they end.
+// Pipes, sockets and directories have no length we can trust; they are
+// refused rather than read until they end.
+bool has_no_length(mode_t mode) { return S_ISDIR(mode) || S_ISFIFO(mode) || S_ISSOCK(mode); }
+
+// The file's length in bytes, or -1 when it cannot be determined.
 off_t measure(std::FILE* file) {
   struct stat info {};
-  if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode) || S_ISFIFO(info.st_mode) ||
-      S_ISSOCK(info.st_mode))
-    return -1;
+  if (fstat(fileno(file), &info) != 0 || has_no_length(info.st_mode)) return -1;
   if (fseeko(file, 0, SEEK_END) != 0) return -1;
   const off_t size = ftello(file);
   std::rewind(file);
@@ -70,6 +71,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* path = argv[1];
+  // Opening a FIFO would wait for a writer; refuse it before it can block.
+  struct stat info {};
+  if (stat(path, &info) == 0 && has_no_length(info.st_mode)) {
+    out::print<"Cannot determine the size of %s!\n">(path);
+    return 1;
+  }
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) {
     out::print<"Cannot open %s!\n">(path);

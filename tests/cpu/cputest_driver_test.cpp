@@ -1,0 +1,112 @@
+// The cputest driver through the real binary: arguments, loading and the
+// ends of a run, compared byte for byte.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "cputest_runner.h"
+
+namespace {
+
+using test_support::make_temp_dir;
+using test_support::write_file;
+
+const std::string zero_dump_at_0 = register_dump(0x0000, {});
+
+TEST(cputest_driver, traces_a_file_until_pc_reaches_its_size) {
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string trace;
+  } cases[] = {
+      {"empty file", "", ""},
+      {"one NOP", words({0x0009}), "00000000 0009: NOP\n"},
+      {"big-endian NOP is no instruction", std::string("\x00\x09", 2),
+       "00000000 0900: " + register_dump(0x0900, {})},
+      {"delayed branch over a word", words({0x0009, 0xA001, 0x0008, 0x0000, 0x0009}),
+       "00000000 0009: NOP\n00000002 A001: BRA $1 (1)\n00000004 0008: CLRT\n00000008 0009: NOP\n"},
+      // The last byte pairs with a zero byte of memory; then the run goes on into
+      // zeros and halts.
+      {"odd size", std::string("\x09\x00\x09", 3),
+       "00000000 0009: NOP\n00000002 0009: NOP\n00000004 0000: " + [] {
+         dump_values v;
+         v.PC = 4;
+         return register_dump(0x0000, v);
+       }()},
+      {"delayed branch as the last word never reaches its slot", words({0xA001}),
+       "00000000 A001: BRA $1 (1)\n"},
+      {"branch to exactly the size ends the run", words({0xA000, 0x0009}),
+       "00000000 A000: BRA $0 (0)\n00000002 0009: NOP\n"},
+      {"branch past the size runs into zeros", words({0xA001, 0x0009}),
+       "00000000 A001: BRA $1 (1)\n00000002 0009: NOP\n00000006 0000: " + [] {
+         dump_values v;
+         v.PC = 6;
+         return register_dump(0x0000, v);
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto r = run_cputest(c.bytes);
+    EXPECT_EQ(r.out, cputest_header + c.trace);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.exit_status, 0);
+  }
+}
+
+TEST(cputest_driver, wrong_argument_count_prints_the_usage) {
+  for (const auto& args : {std::vector<std::string>{CPUTEST_PATH},
+                           std::vector<std::string>{CPUTEST_PATH, "a", "b"}}) {
+    const auto r = test_support::run_program(args);
+    EXPECT_EQ(r.out, cputest_banner + "\nUsage: " CPUTEST_PATH
+                                      " [rom file]\n"
+                                      "[rom file] can be any kind of file. This program will\n"
+                                      "try to execute it in the sh2 cpu.\n");
+    EXPECT_EQ(r.exit_status, 1);
+  }
+}
+
+TEST(cputest_driver, refuses_files_it_cannot_load_whole) {
+  const std::string dir = make_temp_dir();
+  const std::string fifo = dir + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string too_big = dir + "/too big";
+  write_file(too_big, std::string(0x1000001, '\0'));
+
+  const struct {
+    std::string path;
+    std::string message;
+  } cases[] = {
+      {dir + "/missing%s%n", "Cannot open " + dir + "/missing%s%n!\n"},
+      {dir, "Cannot determine the size of " + dir + "!\n"},
+      {fifo, "Cannot determine the size of " + fifo + "!\n"},
+      {too_big, too_big + " does not fit in the 16 MiB memory!\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    const auto r = run_cputest_file(c.path);
+    EXPECT_EQ(r.out, cputest_banner + c.message);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_FALSE(r.timed_out);
+  }
+}
+
+TEST(cputest_driver, a_file_that_fills_memory_exactly_is_loaded) {
+  std::string bytes(0x1000000, '\0');
+  bytes[0] = 0x09;  // NOP, then the zero word halts
+  bytes[0xFFFFFF] = 0x5A;
+  const auto r = run_cputest(bytes);
+  dump_values v;
+  v.PC = 2;
+  EXPECT_EQ(r.out, cputest_header + "00000000 0009: NOP\n00000002 0000: " + register_dump(0x0000, v));
+  EXPECT_EQ(r.exit_status, 0);
+}
+
+TEST(cputest_driver, sleep_repeats_until_interrupted) {
+  test_support::run_options options;
+  options.max_output = cputest_header.size() + 3 * 22;
+  const auto r = run_cputest(words({0x001B}), options);
+  const std::string line = "00000000 001B: SLEEP\n";
+  EXPECT_EQ(r.out.substr(0, cputest_header.size() + 3 * line.size()),
+            cputest_header + line + line + line);
+}
+
+}  // namespace
