@@ -10,8 +10,21 @@ opcode_row decode_lookup(std::uint32_t word) {
   return default_row;
 }
 
+// Gives every word the entry that decode_lookup gives it, without searching
+// the table 65536 times: since the patterns are disjoint, each row can simply
+// be stored at every word it covers, found by counting through the subsets of
+// its operand bits.
 void build_decode_table() {
-  for (std::uint32_t word = 0; word < decode_table.size(); ++word) decode_table[word] = decode_lookup(word);
+  decode_table.fill(default_row);
+  for (const opcode_row& row : opcode_table) {
+    const auto operand_bits = static_cast<std::uint16_t>(~row.mask);
+    std::uint16_t operands = operand_bits;
+    for (;;) {
+      decode_table[row.match | operands] = row;
+      if (operands == 0) break;
+      operands = static_cast<std::uint16_t>((operands - 1) & operand_bits);
+    }
+  }
 
   int matched = 0, unmatched = 0;
   for (const opcode_row& entry : decode_table) ++(entry.handler == invalid_opcode ? unmatched : matched);

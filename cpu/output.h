@@ -19,9 +19,12 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 
 namespace out {
 
@@ -175,22 +178,55 @@ void append(const char* bytes, std::size_t size);
 
 namespace detail {
 
-inline constexpr char hex_digits[] = "0123456789ABCDEF";
+static_assert(std::endian::native == std::endian::little,
+              "the digit rendering stores whole words in memory order");
 
-inline char* put_hex_fixed(char* p, std::uint32_t v, unsigned width) {
-  for (unsigned i = width; i-- > 0;) {
-    p[i] = hex_digits[v & 0xF];
-    v >>= 4;
-  }
-  return p + width;
+// The two hexadecimal digits of every byte value.
+inline constexpr auto hex_pairs = [] {
+  constexpr char digits[] = "0123456789ABCDEF";
+  std::array<std::uint16_t, 256> pairs{};
+  for (unsigned b = 0; b < 256; ++b)
+    pairs[b] = static_cast<std::uint16_t>(digits[b >> 4] | digits[b & 0xF] << 8);
+  return pairs;
+}();
+
+// Eight hexadecimal digits of v as one word whose bytes, stored in memory
+// order, read most significant digit first.
+inline std::uint64_t hex_chars(std::uint32_t v) {
+  return std::uint64_t{hex_pairs[v >> 24]} | std::uint64_t{hex_pairs[(v >> 16) & 0xFF]} << 16 |
+         std::uint64_t{hex_pairs[(v >> 8) & 0xFF]} << 32 | std::uint64_t{hex_pairs[v & 0xFF]} << 48;
 }
 
-inline char* put_hex(char* p, std::uint32_t v, unsigned width) {
-  const unsigned digits = std::max(1u, static_cast<unsigned>((std::bit_width(v) + 3) / 4));
-  return put_hex_fixed(p, v, std::max(digits, width));
+template <unsigned Width>
+inline char* put_hex(char* p, std::uint32_t v) {
+  const std::uint64_t chars = hex_chars(v);
+  if constexpr (Width == 8) {
+    std::memcpy(p, &chars, 8);
+    return p + 8;
+  } else {
+    // Without a fixed width, as many digits as the value needs, at least one
+    // and at least Width.
+    const unsigned needed = std::max(1u, static_cast<unsigned>((std::bit_width(v) + 3) / 4));
+    const unsigned digits = std::max(needed, Width);
+    // Drop the leading zeros: in memory order they are the low bytes. All
+    // eight bytes are stored; those past the digits lie in the line's room
+    // and are overwritten by whatever follows.
+    const std::uint64_t kept = chars >> (8 * (8 - digits));
+    std::memcpy(p, &kept, 8);
+    return p + digits;
+  }
 }
 
 inline char* put_unsigned(char* p, std::uint32_t v) {
+  if (v < 10) {
+    *p = static_cast<char>('0' + v);
+    return p + 1;
+  }
+  if (v < 100) {
+    p[0] = static_cast<char>('0' + v / 10);
+    p[1] = static_cast<char>('0' + v % 10);
+    return p + 2;
+  }
   char digits[10];
   unsigned n = 0;
   do {
@@ -222,7 +258,7 @@ inline char* put_conversion(char* p, Arg arg) {
   } else if constexpr (S.kind == conversion::unsigned_decimal) {
     return put_unsigned(p, as_word(arg));
   } else if constexpr (S.kind == conversion::hex) {
-    return put_hex(p, as_word(arg), S.width);
+    return put_hex<S.width>(p, as_word(arg));
   } else {
     static_assert(S.kind == conversion::character, "%s is written by the string path");
     *p = static_cast<char>(arg);
@@ -281,6 +317,44 @@ inline void render_slow_next(Arg arg, Rest... rest) {
 
 }  // namespace detail
 
+#ifdef RUVO_PRINTF_OUTPUT
+
+// The benchmarks' baseline: the same lines through one printf call each.
+namespace detail {
+
+template <format_text F>
+consteval auto conversions() {
+  constexpr auto segments = parse<F>();
+  std::array<conversion, argument_count(segments)> kinds{};
+  std::size_t k = 0;
+  for (const auto& s : segments)
+    if (s.kind != conversion::literal) kinds[k++] = s.kind;
+  return kinds;
+}
+
+template <conversion C, typename Arg>
+auto printf_argument(Arg arg) {
+  if constexpr (C == conversion::signed_decimal) return static_cast<int>(static_cast<std::int32_t>(as_word(arg)));
+  else if constexpr (C == conversion::unsigned_decimal) return static_cast<unsigned long>(as_word(arg));
+  else if constexpr (C == conversion::hex) return static_cast<unsigned>(as_word(arg));
+  else if constexpr (C == conversion::character) return static_cast<int>(arg);
+  else return static_cast<const char*>(arg);
+}
+
+}  // namespace detail
+
+template <format_text F, typename... Args>
+inline void print(Args... args) {
+  static constexpr auto kinds = detail::conversions<F>();
+  static_assert(kinds.size() == sizeof...(Args), "argument count does not match the format");
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    const std::tuple<Args...> values{args...};
+    std::printf(F.text, detail::printf_argument<kinds[I]>(std::get<I>(values))...);
+  }(std::index_sequence_for<Args...>{});
+}
+
+#else
+
 template <format_text F, typename... Args>
 inline void print(Args... args) {
   static constexpr auto segments = parse<F>();
@@ -296,5 +370,7 @@ inline void print(Args... args) {
     if (state.line_at_once) flush();
   }
 }
+
+#endif  // RUVO_PRINTF_OUTPUT
 
 }  // namespace out
