@@ -5,6 +5,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <array>
+#include <cstddef>
 #include <cstdio>
 
 #include "error.h"
@@ -15,15 +17,8 @@ int saturn_cdrom = -1;
 
 namespace {
 
-// The spinner's frames in the order they show: \ | / -
-constexpr char next_frame(char frame) {
-  switch (frame) {
-    case '\\': return '|';
-    case '|': return '/';
-    case '/': return '-';
-    default: return '\\';
-  }
-}
+// The spinner's frames in the order they show, one a second.
+constexpr std::array<char, 4> spinner_frames = {'\\', '|', '/', '-'};
 
 }  // namespace
 
@@ -58,11 +53,9 @@ int cdrom_play_track(std::uint8_t start_track) {
     return error("Sorry, CD Music cannot be played.\n");
 
   std::printf("Press Control-C to break play.\n");
-  char frame = '\\';
-  for (;;) {
-    std::printf("%c\r", frame);
+  for (std::size_t frame = 0;; frame = (frame + 1) % spinner_frames.size()) {
+    std::printf("%c\r", spinner_frames[frame]);
     std::fflush(stdout);
-    frame = next_frame(frame);
     breakable([] { return sleep(1); });
   }
 }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -25,7 +26,7 @@ struct input_device {
   const char* name;
 };
 constexpr input_device unemulated_devices[] = {
-    {'A', "Analog Joystick"}, {'M', "Mouse"}, {'K', "Keyboard"},
+    {'A', "Analog Joystick"}, {'M', "Mouse"},    {'K', "Keyboard"},
     {'S', "Steering Wheel"},  {'T', "Multitap"},
 };
 
@@ -57,15 +58,14 @@ bool scan_decimal(const char*& at, const char* end, std::int32_t& value) {
   bool negative = false;
   if (at < end && (*at == '+' || *at == '-')) negative = *at++ == '-';
   if (at == end || !std::isdigit(static_cast<unsigned char>(*at))) return false;
-  constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  // Past 2^31 more digits cannot change the saturated result.
+  constexpr std::int64_t limit = std::int64_t{1} << 31;
   std::int64_t magnitude = 0;
   for (; at < end && std::isdigit(static_cast<unsigned char>(*at)); ++at)
     if (magnitude < limit) magnitude = magnitude * 10 + (*at - '0');
-  if (magnitude > limit) magnitude = limit;
-  const std::int64_t number = negative ? -magnitude : magnitude;
-  value = static_cast<std::int32_t>(
-      number > std::numeric_limits<std::int32_t>::max() ? std::numeric_limits<std::int32_t>::max()
-                                                         : number);
+  value = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      negative ? -magnitude : magnitude, std::numeric_limits<std::int32_t>::min(),
+      std::numeric_limits<std::int32_t>::max()));
   return true;
 }
 

@@ -39,8 +39,11 @@ sigset_t break_signals() {
 }
 
 // The break sequence, on the main thread: the message goes out after
-// everything printed before it, then the drive is stopped if it was ever opened.
+// everything printed before it, then the drive is stopped and closed if it is open.
 [[noreturn]] void break_exit() {
+  // A second break must not cut these writes short either.
+  const sigset_t set = break_signals();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
   std::fputs("Break Caught...Exiting...\n", stdout);
   std::fflush(stdout);
   if (saturn_cdrom >= 0) {

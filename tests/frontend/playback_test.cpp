@@ -51,15 +51,23 @@ std::string requests(const fake_drive& drive) {
   return text.str();
 }
 
-// The spinner's output: backslash, "|", "/", "-" over and over, each followed
-// by a carriage return.
-testing::AssertionResult spins(const std::string& frames, std::size_t at_least) {
+// The output is `lead`, then at least that many spinner frames (backslash,
+// "|", "/", "-" over and over, each followed by a carriage return), then the
+// break message.
+testing::AssertionResult spins_until_break(const std::string& out, const std::string& lead,
+                                           std::size_t at_least) {
   static constexpr char cycle[] = {'\\', '|', '/', '-'};
-  if (frames.size() % 2 != 0 || frames.size() / 2 < at_least)
-    return testing::AssertionFailure() << "frames: " << testing::PrintToString(frames);
+  const auto failure = [&out] {
+    return testing::AssertionFailure() << "output: " << testing::PrintToString(out);
+  };
+  if (out.size() < lead.size() + break_message.size() || out.compare(0, lead.size(), lead) != 0 ||
+      out.compare(out.size() - break_message.size(), break_message.size(), break_message) != 0)
+    return failure();
+  const std::string frames =
+      out.substr(lead.size(), out.size() - lead.size() - break_message.size());
+  if (frames.size() % 2 != 0 || frames.size() / 2 < at_least) return failure();
   for (std::size_t i = 0; i < frames.size() / 2; ++i)
-    if (frames[2 * i] != cycle[i % 4] || frames[2 * i + 1] != '\r')
-      return testing::AssertionFailure() << "frame " << i << " of " << testing::PrintToString(frames);
+    if (frames[2 * i] != cycle[i % 4] || frames[2 * i + 1] != '\r') return failure();
   return testing::AssertionSuccess();
 }
 
@@ -81,12 +89,7 @@ TEST_P(SpinnerBreak, StopsTheDriveAndExitsWithOne) {
 
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, "");
-  ASSERT_EQ(result.out.substr(0, lead.size()), lead);
-  ASSERT_GE(result.out.size(), lead.size() + break_message.size());
-  EXPECT_EQ(result.out.substr(result.out.size() - break_message.size()), break_message);
-  EXPECT_TRUE(spins(result.out.substr(lead.size(),
-                                      result.out.size() - lead.size() - break_message.size()),
-                    1));
+  EXPECT_TRUE(spins_until_break(result.out, lead, 1));
   EXPECT_EQ(requests(drive), "play 2/1/12/99\nstop\n");
 }
 
@@ -100,10 +103,7 @@ TEST(Spinner, FifthFrameIsABackslashAgain) {
   kill(child.pid, SIGINT);
   const auto result = finish_program(child);
   EXPECT_EQ(result.exit_status, 1);
-  ASSERT_GE(result.out.size(), lead.size() + break_message.size());
-  EXPECT_TRUE(spins(result.out.substr(lead.size(),
-                                      result.out.size() - lead.size() - break_message.size()),
-                    5));
+  EXPECT_TRUE(spins_until_break(result.out, lead, 5));
 }
 
 TEST(Spinner, NoPlayRequestWithoutMusicOrWithListing) {

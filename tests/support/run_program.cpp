@@ -91,8 +91,7 @@ struct temp_dirs {
 
 }  // namespace
 
-running_program start_program(const std::vector<std::string>& argv,
-                              const run_options& options) {
+running_program start_program(const std::vector<std::string>& argv, const run_options& options) {
   int out_pipe[2], err_pipe[2], in_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0 || pipe(in_pipe) != 0)
     throw std::runtime_error("pipe failed");
