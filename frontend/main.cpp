@@ -162,8 +162,9 @@ std::string strdate(const char* date) {
   std::memcpy(month, date + 4, 2);
   std::memcpy(day, date + 6, 2);
   const long month_number = std::strtol(month, nullptr, 10);
-  const char* const month_name =
-      month_number >= 1 && month_number <= 12 ? month_names[month_number - 1] : "???";
+  const char* const month_name = month_number >= 1 && month_number <= 12
+                                     ? month_names[static_cast<std::size_t>(month_number - 1)]
+                                     : "???";
   char text[32];
   std::snprintf(text, sizeof text, "%s %ld, %ld", month_name, std::strtol(day, nullptr, 10),
                 std::strtol(year, nullptr, 10));
@@ -172,7 +173,8 @@ std::string strdate(const char* date) {
 
 int main(int argc, char** argv) {
   install_break_handler();
-  // From here on a break only counts when the flow lets it in, see main.h.
+  // From here on breaks are held while the program writes and let in at the
+  // step boundaries and around the waits on the device (see main.h).
   hold_break();
   program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "ruvo";
   intro();

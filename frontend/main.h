@@ -32,7 +32,8 @@ auto breakable(Call call) {
 
 // Trims trailing spaces (code 32 only) off the text in place and returns it. The
 // text ends at its first zero byte, looked for only among the first `room` bytes;
-// when there is none, the last of them becomes the terminator.
+// when there is none, the last of them becomes the terminator. room is at
+// least 1.
 char* fmttitle(char* text, std::size_t room);
 
 // The first of the n bytes at start that equals c (a zero byte does not end the
