@@ -35,10 +35,8 @@ const option_case option_cases[] = {
     {"LettersAreCaseSensitive", {"-H"}, shows::nothing, "Unknown option 'H'\n", 0},
     {"DoubleDash", {"--"}, shows::nothing, "Unknown option '-'\n", 0},
     {"DeviceAsLastArgument", {"-d"}, shows::usage, "", 0},
-    {"DeviceLastAfterOthers", {"-i", "-d"}, shows::usage, "", 0},
     {"DeviceTakesADashedPath", {"-d", "-i"}, shows::nothing, "CD Device -i cannot be opened!\n", 0},
     {"Listing", {"-d", "<disc>", "-i"}, shows::listing, "", 1},
-    {"ListingBeforeDevice", {"-i", "-d", "<disc>"}, shows::listing, "", 1},
     {"ListingWinsOverMusic", {"-i", "-m", "-d", "<disc>"}, shows::listing, "", 1},
     {"GroupedListingAndMusic", {"-mi", "-d", "<disc>"}, shows::listing, "", 1},
     {"Announcement", {"-d", "<disc>"}, shows::announcement, "", 1},
@@ -51,7 +49,6 @@ const option_case option_cases[] = {
     {"WordIsSkipped", {"word", "-d", "<disc>", "-i"}, shows::listing, "", 1},
     {"LoneDashIsSkipped", {"-", "-d", "<disc>", "-i"}, shows::listing, "", 1},
     {"MissingDevice", {"-d", "<none>"}, shows::nothing, not_opened, 0},
-    {"MissingDeviceWithListing", {"-i", "-d", "<none>"}, shows::nothing, not_opened, 0},
 };
 
 class OptionScan : public testing::TestWithParam<option_case> {};
