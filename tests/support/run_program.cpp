@@ -36,6 +36,49 @@ bool drain(int fd, std::string& into) {
   }
 }
 
+// The test's own environment with the given "NAME=value" entries in place of
+// any variables of the same names.
+std::vector<std::string> child_environment(const std::vector<std::string>& extra) {
+  std::vector<std::string> env;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    bool replaced = false;
+    for (const auto& e : extra)
+      if (text.starts_with(std::string_view(e).substr(0, e.find('=') + 1))) replaced = true;
+    if (!replaced) env.emplace_back(text);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+// Waits for output until the child's deadline and takes what has come; false
+// once the deadline has passed.
+bool read_some(running_program& child) {
+  pollfd fds[2] = {{child.out_open ? child.out_fd : -1, POLLIN, 0},
+                   {child.err_open ? child.err_fd : -1, POLLIN, 0}};
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      child.deadline - std::chrono::steady_clock::now());
+  if (left.count() <= 0) return false;
+  poll(fds, 2, static_cast<int>(left.count()));
+  if (child.out_open) child.out_open = drain(child.out_fd, child.result.out);
+  if (child.err_open) child.err_open = drain(child.err_fd, child.result.err);
+  return true;
+}
+
+// Closes the pipes and collects the exit status.
+program_result reap(running_program& child) {
+  close(child.out_fd);
+  close(child.err_fd);
+  child.out_fd = child.err_fd = -1;
+  child.out_open = child.err_open = false;
+  int status = 0;
+  while (waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  child.result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  child.result.term_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  return child.result;
+}
+
 struct temp_dirs {
   std::vector<std::string> paths;
   ~temp_dirs() {
@@ -48,7 +91,7 @@ struct temp_dirs {
 
 }  // namespace
 
-program_result run_program(const std::vector<std::string>& argv, const run_options& options) {
+running_program start_program(const std::vector<std::string>& argv, const run_options& options) {
   int out_pipe[2], err_pipe[2], in_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0 || pipe(in_pipe) != 0)
     throw std::runtime_error("pipe failed");
@@ -61,13 +104,32 @@ program_result run_program(const std::vector<std::string>& argv, const run_optio
   for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
     posix_spawn_file_actions_addclose(&actions, fd);
 
+  // Whatever the test runner did with them, the child gets the break signals
+  // with their default actions and unblocked.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults, no_signals;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGTERM);
+  sigemptyset(&no_signals);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setsigmask(&attributes, &no_signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  const std::vector<std::string> env_entries = child_environment(options.env);
+  std::vector<char*> env;
+  for (const auto& e : env_entries) env.push_back(const_cast<char*>(e.c_str()));
+  env.push_back(nullptr);
 
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+  running_program child;
+  const int spawned =
+      posix_spawn(&child.pid, args[0], &actions, &attributes, args.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   close(in_pipe[0]);
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -81,36 +143,49 @@ program_result run_program(const std::vector<std::string>& argv, const run_optio
   }
   close(in_pipe[1]);
 
-  program_result result{};
   set_nonblocking(out_pipe[0]);
   set_nonblocking(err_pipe[0]);
-  const auto deadline = std::chrono::steady_clock::now() + options.timeout;
-  bool out_open = true, err_open = true, killed = false;
-  while (out_open || err_open) {
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      result.timed_out = true;
+  child.out_fd = out_pipe[0];
+  child.err_fd = err_pipe[0];
+  child.out_open = child.err_open = true;
+  child.deadline = std::chrono::steady_clock::now() + options.timeout;
+  return child;
+}
+
+bool wait_for_output(running_program& child, std::string_view text) {
+  while (child.result.out.find(text) == std::string::npos) {
+    if (!child.out_open && !child.err_open) return false;
+    if (!read_some(child)) return false;
+  }
+  return true;
+}
+
+program_result finish_program(running_program& child) {
+  while (child.out_open || child.err_open) {
+    if (!read_some(child)) {
+      child.result.timed_out = true;
+      kill(child.pid, SIGKILL);
       break;
     }
-    poll(fds, 2, static_cast<int>(left.count()));
-    if (out_open) out_open = drain(out_pipe[0], result.out);
-    if (err_open) err_open = drain(err_pipe[0], result.err);
-    if (options.max_output != 0 && result.out.size() >= options.max_output) {
+  }
+  return reap(child);
+}
+
+program_result run_program(const std::vector<std::string>& argv, const run_options& options) {
+  running_program child = start_program(argv, options);
+  bool killed = false;
+  while (child.out_open || child.err_open) {
+    if (!read_some(child)) {
+      child.result.timed_out = true;
+      break;
+    }
+    if (options.max_output != 0 && child.result.out.size() >= options.max_output) {
       killed = true;
       break;
     }
   }
-  if (result.timed_out || killed) kill(pid, SIGKILL);
-  close(out_pipe[0]);
-  close(err_pipe[0]);
-
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.term_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  if (child.result.timed_out || killed) kill(child.pid, SIGKILL);
+  program_result result = reap(child);
   if (killed) result.term_signal = 0;
   return result;
 }

@@ -2,8 +2,11 @@
 // wrote, so that tests can compare exact output and exit status.
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace test_support {
@@ -22,10 +25,38 @@ struct run_options {
   // Stop reading standard output once this many bytes have arrived and kill the
   // child (for programs that never end by themselves); 0 reads to the end.
   std::size_t max_output = 0;
+  // "NAME=value" entries added to the child's environment, each replacing a
+  // variable of the same name.
+  std::vector<std::string> env;
 };
 
 // argv[0] is the path of the program; the child sees it as its name.
 program_result run_program(const std::vector<std::string>& argv, const run_options& options = {});
+
+// A child that keeps running while the test talks to it: start it, wait until it
+// has written something, send it a signal, then collect the rest.
+struct running_program {
+  pid_t pid = -1;
+  int out_fd = -1;
+  int err_fd = -1;
+  bool out_open = false;
+  bool err_open = false;
+  program_result result{};  // the output so far
+  std::chrono::steady_clock::time_point deadline;
+};
+
+// Starts the child with SIGINT and SIGTERM at their default actions and no
+// signal blocked; options.timeout bounds the whole run.
+running_program start_program(const std::vector<std::string>& argv,
+                              const run_options& options = {});
+
+// Reads the child's output until its standard output contains `text`; false when
+// the child closed its output or the deadline passed first.
+bool wait_for_output(running_program& child, std::string_view text);
+
+// Reads to the end of the child's output (killing it at the deadline) and waits
+// for it to end.
+program_result finish_program(running_program& child);
 
 // A fresh empty directory under the system's temporary directory, removed with
 // everything in it when the test process ends.

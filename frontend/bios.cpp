@@ -1,0 +1,61 @@
+#include "bios.h"
+
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdio>
+
+#include "error.h"
+#include "header.h"
+#include "main.h"
+
+int saturn_cdrom = -1;
+
+namespace {
+
+// The spinner's frames in the order they show, one a second.
+constexpr std::array<char, 4> spinner_frames = {'\\', '|', '/', '-'};
+
+}  // namespace
+
+int emulate_bios(const char* device) {
+  // A break during a blocking open (a FIFO, a slow drive) makes it fail with
+  // EINTR; breakable() acts on that break before the failure is looked at.
+  saturn_cdrom = breakable([device] { return open(device, O_RDONLY); });
+  if (saturn_cdrom < 0) return error("CD Device %s cannot be opened!\n", device);
+
+  if (read_header(saturn_cdrom) != 1) return 0;
+  if (validify_header() != 1) return 0;
+  break_point();
+
+  if (show_cdrom_info) {
+    display_header();
+    return 1;
+  }
+  std::printf("Playing game \"%s\".\nNo CPU emulation has began.\n", game_title());
+  if (play_music) cdrom_play_track(2);
+  return 1;
+}
+
+int cdrom_play_track(std::uint8_t start_track) {
+  cdrom_ti request{};
+  request.cdti_trk0 = start_track;
+  request.cdti_ind0 = 1;
+  request.cdti_trk1 = static_cast<std::uint8_t>(start_track + 10);
+  // The highest index a track can have: a drive plays an end index larger than
+  // the track's last one (or an end track past the last) to the end of the track.
+  request.cdti_ind1 = 99;
+  if (breakable([&request] { return ioctl(saturn_cdrom, CDROMPLAYTRKIND, &request); }) < 0)
+    return error("Sorry, CD Music cannot be played.\n");
+
+  std::printf("Press Control-C to break play.\n");
+  for (std::size_t frame = 0;; frame = (frame + 1) % spinner_frames.size()) {
+    std::printf("%c\r", spinner_frames[frame]);
+    std::fflush(stdout);
+    breakable([] { return sleep(1); });
+  }
+}

@@ -1,0 +1,164 @@
+#include "header.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "error.h"
+#include "main.h"
+
+saturn_game current_game{};
+
+namespace {
+
+constexpr char saturn_hardware_id[] = "SEGA SEGASATURN ";
+static_assert(sizeof saturn_hardware_id - 1 == hardware_id.length);
+
+// Input devices that a disc may ask for and that are not emulated, tested in
+// this order.
+struct input_device {
+  char letter;
+  const char* name;
+};
+constexpr input_device unemulated_devices[] = {
+    {'A', "Analog Joystick"}, {'M', "Mouse"},    {'K', "Keyboard"},
+    {'S', "Steering Wheel"},  {'T', "Multitap"},
+};
+
+// The record seen as the bytes it is made of. The title and the device
+// information are texts without a terminator that run on into the fields after
+// them, so they are read through this view and never past its end.
+char* record_bytes() { return reinterpret_cast<char*>(&current_game); }
+char* field_text(header_field field) { return record_bytes() + field.offset; }
+constexpr std::size_t disc_area_end = offsetof(saturn_game, disc_count);
+
+// Little-endian on every host: the byte at the lower offset is the least
+// significant (unlike the SH-2, which reads the disc big-endian).
+std::uint32_t field_number(header_field field) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(field_text(field));
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+void put_raw(header_field field) { std::fwrite(field_text(field), 1, field.length, stdout); }
+
+int read_failed() { return error("Can not read the CD header!\n"); }
+
+// One scanf "%d" conversion over [at, end): optional white space, an optional
+// sign, then at least one digit. On a match stores the number (saturated to the
+// int32 range, where scanf leaves overflow undefined) and moves `at` past it; on
+// a mismatch leaves `value` as it was.
+bool scan_decimal(const char*& at, const char* end, std::int32_t& value) {
+  while (at < end && std::isspace(static_cast<unsigned char>(*at))) ++at;
+  bool negative = false;
+  if (at < end && (*at == '+' || *at == '-')) negative = *at++ == '-';
+  if (at == end || !std::isdigit(static_cast<unsigned char>(*at))) return false;
+  // Past 2^31 more digits cannot change the saturated result.
+  constexpr std::int64_t limit = std::int64_t{1} << 31;
+  std::int64_t magnitude = 0;
+  for (; at < end && std::isdigit(static_cast<unsigned char>(*at)); ++at)
+    if (magnitude < limit) magnitude = magnitude * 10 + (*at - '0');
+  value = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      negative ? -magnitude : magnitude, std::numeric_limits<std::int32_t>::min(),
+      std::numeric_limits<std::int32_t>::max()));
+  return true;
+}
+
+// The device information as sscanf(text, "CD-%d/%d", &disc_number, &disc_count)
+// reads it: the text starts in the 8-byte field and runs on to its first zero
+// byte, here at the latest the end of the 3584 bytes read (where the record's
+// zero disc_count would have ended it anyway). A number the scan does not reach
+// keeps its value.
+void scan_disc_numbers() {
+  const char* at = field_text(device_info);
+  const char* const end = record_bytes() + disc_area_end;
+  const auto literal = [&at, end](char wanted) {
+    if (at == end || *at != wanted) return false;
+    ++at;
+    return true;
+  };
+  if (!literal('C') || !literal('D') || !literal('-')) return;
+  if (!scan_decimal(at, end, current_game.disc_number)) return;
+  if (!literal('/')) return;
+  scan_decimal(at, end, current_game.disc_count);
+}
+
+}  // namespace
+
+int read_header(int device) {
+  std::array<char, 256> scratch{};
+  if (breakable([&] { return read(device, scratch.data(), scratch.size()); }) !=
+      static_cast<ssize_t>(scratch.size()))
+    return read_failed();
+  current_game.ip_header = scratch;
+  auto& body = current_game.ip_body;
+  if (breakable([&] { return read(device, body.data(), body.size()); }) !=
+      static_cast<ssize_t>(body.size()))
+    return read_failed();
+  return 1;
+}
+
+int validify_header() {
+  if (std::strncmp(field_text(hardware_id), saturn_hardware_id, hardware_id.length) != 0)
+    return error(
+        "Invalid CD Header. Make sure there is a Saturn CD in the\n"
+        "drive and that the CD is clean and free of scratches.\n");
+  if (field_text(version)[0] != 'V')
+    return error("Silly error: version does not begin with a 'V'!\n");
+  scan_disc_numbers();
+  if (current_game.disc_number != 1) return error("Not 1st cd!\n");
+  for (const auto& device : unemulated_devices)
+    if (strnchr(field_text(peripherals), device.letter, static_cast<int>(peripherals.length)))
+      return error("Device: %s used but not emulated.\n", device.name);
+  return 1;
+}
+
+const char* game_title() {
+  // The search for the title's end may run over the whole rest of the record;
+  // once the header has passed its test, disc_number holds 1, so a zero byte
+  // lies inside it.
+  return fmttitle(field_text(title), sizeof(saturn_game) - title.offset);
+}
+
+void display_header() {
+  std::fputs("Hardware: ", stdout);
+  put_raw(hardware_id);
+  std::fputs("\nMaker ID: ", stdout);
+  put_raw(maker_id);
+  std::fputs("\nProduct Number: ", stdout);
+  put_raw(product_number);
+  std::fputs("\nVersion: ", stdout);
+  put_raw(version);
+  std::fputs("\nRelease: ", stdout);
+  put_raw(release_date);
+  std::printf(" (%s)\nDevice Info: ", strdate(field_text(release_date)).c_str());
+  put_raw(device_info);
+  std::fputs("\nArea Codes: ", stdout);
+  put_raw(area_codes);
+  std::fputs("\nPariphreals(sp?): ", stdout);
+  put_raw(peripherals);
+  std::printf("\nTitle: %s\n", game_title());
+
+  struct number_line {
+    const char* label;
+    header_field field;
+  };
+  constexpr number_line numbers[] = {
+      {"IP Size: ", ip_size},
+      {"Master SP: ", master_sp},
+      {"Slave  SP: ", slave_sp},
+      {"First Read Address: ", first_read_address},
+      {"First Read Size: ", first_read_size},
+  };
+  for (const auto& line : numbers) {
+    const std::uint32_t value = field_number(line.field);
+    // Through unsigned long, so "%lu" shows the 32-bit value on every host.
+    std::printf("%s$%08X (%lu)\n", line.label, static_cast<unsigned>(value),
+                static_cast<unsigned long>(value));
+  }
+}

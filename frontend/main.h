@@ -1,0 +1,45 @@
+// Process-wide options, break handling and the small text routines of ruvo.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+extern int show_cdrom_info;  // -i: list the header instead of announcing the game
+extern int play_music;       // -m: play the disc's audio after the announcement
+
+// SIGINT and SIGTERM are held off while the program writes, so that a break
+// never cuts a write short, and let in only around the calls that wait on the
+// device. Either function runs the break sequence, which does not return, as
+// soon as it sees a break.
+void allow_break();
+void hold_break();
+
+// A step boundary: lets in a break that is waiting and acts on it.
+inline void break_point() {
+  allow_break();
+  hold_break();
+}
+
+// Runs a call that may wait on the device (open, read, a drive request, the
+// spinner's sleep) with breaks let in, so that a break ends the wait early.
+template <typename Call>
+auto breakable(Call call) {
+  allow_break();
+  const auto result = call();
+  hold_break();
+  return result;
+}
+
+// Trims trailing spaces (code 32 only) off the text in place and returns it. The
+// text ends at its first zero byte, looked for only among the first `room` bytes;
+// when there is none, the last of them becomes the terminator. room is at
+// least 1.
+char* fmttitle(char* text, std::size_t room);
+
+// The first of the n bytes at start that equals c (a zero byte does not end the
+// search), or nullptr.
+const char* strnchr(const char* start, int c, int n);
+
+// "Nov 5, 1995" from the eight characters "19951105"; "???" for a month
+// outside 1 to 12.
+std::string strdate(const char* date);

@@ -1,0 +1,277 @@
+// The disc header: reading the 3584 bytes, the tests in their order with their
+// messages, the listing and the title.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ruvo_test.h"
+
+namespace {
+
+using namespace ruvo_test;
+using namespace std::string_literals;
+
+struct patch {
+  std::size_t offset;
+  std::string bytes;
+};
+
+std::string patched(const std::vector<patch>& patches) {
+  std::string image = valid_image();
+  for (const auto& p : patches) put(image, p.offset, p.bytes);
+  return image;
+}
+
+const char* const invalid_header =
+    "Invalid CD Header. Make sure there is a Saturn CD in the\n"
+    "drive and that the CD is clean and free of scratches.\n";
+const char* const silly_version = "Silly error: version does not begin with a 'V'!\n";
+const char* const not_first = "Not 1st cd!\n";
+
+struct header_case {
+  const char* name;
+  std::vector<patch> patches;
+  std::string err;  // empty: the header passes and the game is announced
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const header_case& c, std::ostream* os) { *os << c.name; }
+
+const header_case header_cases[] = {
+    // The tests run in order; the first failing one speaks.
+    {"EveryFieldBad",
+     {{at::hardware_id, "SEGA SEGASATURN!"},
+      {at::version, "v"},
+      {at::device_info, "XX"},
+      {at::peripherals, "A"}},
+     invalid_header},
+    {"ZeroInsteadOfFinalSpace", {{at::hardware_id, "SEGA SEGASATURN\0"s}}, invalid_header},
+    {"LowerCaseHardware", {{at::hardware_id, "sega segasaturn "}}, invalid_header},
+    {"VersionBeforeDisc", {{at::version, "v1.000"}, {at::device_info, "CD-2/2"}}, silly_version},
+    {"VersionWithLeadingSpace", {{at::version, " V1.00"}}, silly_version},
+    {"DiscBeforeDevices", {{at::device_info, "CD-2/2  "}, {at::peripherals, "A"}}, not_first},
+    // The device information as scanf reads "CD-%d/%d".
+    {"DeviceInfoSpaces", {{at::device_info, "        "}}, not_first},
+    {"DeviceInfoNotCD", {{at::device_info, "XX-1/1  "}}, not_first},
+    {"DeviceInfoZeroAfterDash", {{at::device_info, "CD-\0"s}}, not_first},
+    {"SecondDisc", {{at::device_info, "CD-2/2  "}}, not_first},
+    {"NegativeDisc", {{at::device_info, "CD--1/2 "}}, not_first},
+    {"LeadingZero", {{at::device_info, "CD-01/2 "}}, ""},
+    {"SpaceAndSign", {{at::device_info, "CD- +1/2"}}, ""},
+    {"TabBeforeNumber", {{at::device_info, "CD-\t1/2 "}}, ""},
+    {"NoDiscCount", {{at::device_info, "CD-1    "}}, ""},
+    {"NumberInTheNextField", {{at::device_info, "CD-     "}, {at::area_codes, "1/1JTUE   "}}, ""},
+    {"DigitsRunIntoTheNextField",
+     {{at::device_info, "CD-00000"}, {at::area_codes, "1 JTUE    "}},
+     ""},
+    {"HugeNumberIsNotOne",  // 4294967297 is 1 modulo 2^32
+     {{at::device_info, "CD-42949"}, {at::area_codes, "67297     "}},
+     not_first},
+    // Devices that are not emulated, tested in the order A M K S T.
+    {"JoystickBeforeMouse",
+     {{at::peripherals, "JMA"}},
+     "Device: Analog Joystick used but not emulated.\n"},
+    {"Mouse", {{at::peripherals, "M"}}, "Device: Mouse used but not emulated.\n"},
+    {"Keyboard", {{at::peripherals, "JK"}}, "Device: Keyboard used but not emulated.\n"},
+    {"SteeringWheel", {{at::peripherals, "S"}}, "Device: Steering Wheel used but not emulated.\n"},
+    {"Multitap", {{at::peripherals, "T"}}, "Device: Multitap used but not emulated.\n"},
+    {"ZeroDoesNotEndTheSearch",
+     {{at::peripherals, "J\0\0A"s}},
+     "Device: Analog Joystick used but not emulated.\n"},
+    {"LastByteOfTheField",
+     {{at::peripherals, "               K"}},
+     "Device: Keyboard used but not emulated.\n"},
+    {"LowerCaseLetters", {{at::peripherals, "amkst"}}, ""},
+    {"LetterJustPastTheField", {{at::peripherals, "JJJJJJJJJJJJJJJJ"}, {at::title, "A"}}, ""},
+};
+
+class HeaderTest : public testing::TestWithParam<header_case> {};
+
+TEST_P(HeaderTest, FirstFailingTestReports) {
+  const header_case& c = GetParam();
+  const auto result = run_ruvo({"-d", image_file(patched(c.patches))});
+  EXPECT_EQ(result.err, c.err);
+  if (c.err.empty()) {
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.out.substr(0, banner.size() + 14), banner + "Playing game \"");
+  } else {
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.out, banner);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ruvo, HeaderTest, testing::ValuesIn(header_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Without a zero byte after "CD-", the scan and the title run to the end of the
+// 3584 bytes, where disc_count (still 0) ends them.
+TEST(HeaderTest, ScanAndTitleStopAtTheEndOfTheArea) {
+  for (const char last : {'1', '2'}) {
+    std::string image = valid_image();
+    const std::size_t digits = at::device_info + 3;
+    put(image, digits, std::string(area_size - digits, '0'));
+    image.back() = last;
+    const auto result = run_ruvo({"-d", image_file(image)});
+    if (last == '1') {
+      const std::string title = image.substr(at::title);
+      EXPECT_EQ(result.out,
+                banner + "Playing game \"" + title + "\".\nNo CPU emulation has began.\n");
+      EXPECT_EQ(result.err, "");
+      EXPECT_EQ(result.exit_status, 1);
+    } else {
+      EXPECT_EQ(result.out, banner);
+      EXPECT_EQ(result.err, not_first);
+      EXPECT_EQ(result.exit_status, 0);
+    }
+  }
+}
+
+TEST(ReadHeader, ShortReadsFail) {
+  for (const std::size_t size : {0, 1, 255, 256, 257, 3583}) {
+    SCOPED_TRACE(size);
+    const auto result = run_ruvo({"-d", image_file(valid_image().substr(0, size)), "-i"});
+    EXPECT_EQ(result.out, banner);
+    EXPECT_EQ(result.err, "Can not read the CD header!\n");
+    EXPECT_EQ(result.exit_status, 0);
+  }
+}
+
+TEST(ReadHeader, BytesPastTheAreaAreNotRead) {
+  const auto result = run_ruvo({"-d", image_file(valid_image() + std::string(1000, 'A')), "-i"});
+  EXPECT_EQ(result.out, banner + valid_listing);
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST(ReadHeader, DirectoryOpensButCannotBeRead) {
+  const auto result = run_ruvo({"-d", test_support::make_temp_dir()});
+  EXPECT_EQ(result.out, banner);
+  EXPECT_EQ(result.err, "Can not read the CD header!\n");
+  EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST(ErrorReporter, PercentInThePathIsPrintedAsItIs) {
+  const std::string path = test_support::make_temp_dir() + "/%s%n%d%%";
+  const auto result = run_ruvo({"-d", path});
+  EXPECT_EQ(result.out, banner);
+  EXPECT_EQ(result.err, "CD Device " + path + " cannot be opened!\n");
+  EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST(ErrorReporter, LongMessageIsCutAt1023Characters) {
+  std::string path = "/nonexistent";
+  while (path.size() < 1500) path += "/" + std::string(99, 'x');
+  const auto result = run_ruvo({"-d", path});
+  EXPECT_EQ(result.err, ("CD Device " + path + " cannot be opened!\n").substr(0, 1023));
+  EXPECT_EQ(result.exit_status, 0);
+}
+
+struct listing_case {
+  const char* name;
+  std::vector<patch> patches;
+  std::vector<std::pair<std::string, std::string>> changes;  // in the valid listing
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const listing_case& c, std::ostream* os) { *os << c.name; }
+
+const listing_case listing_cases[] = {
+    {"RawFieldsKeepEveryByte",
+     {{at::maker_id, "A\tB\0C\xFF"s}, {at::area_codes, "\0\0\0\0\0\0\0\0\0\0"s}},
+     {{"Maker ID: RUVO T", "Maker ID: A\tB\0C\xFF"s},
+      {"Area Codes: JTUE      ", "Area Codes: \0\0\0\0\0\0\0\0\0\0"s}}},
+    // The release date in words.
+    {"LeadingZerosAreNotOctal",
+     {{at::release_date, "09990809"}},
+     {{"19951105 (Nov 5, 1995)", "09990809 (Aug 9, 999)"}}},
+    {"SpacesBeforeDigits",
+     {{at::release_date, "1999 9 7"}},
+     {{"19951105 (Nov 5, 1995)", "1999 9 7 (Sep 7, 1999)"}}},
+    {"MonthThirteen",
+     {{at::release_date, "19991301"}},
+     {{"19951105 (Nov 5, 1995)", "19991301 (??? 1, 1999)"}}},
+    {"MonthNotDigits",
+     {{at::release_date, "1999AB01"}},
+     {{"19951105 (Nov 5, 1995)", "1999AB01 (??? 1, 1999)"}}},
+    {"Negatives",
+     {{at::release_date, "-999-9-9"}},
+     {{"19951105 (Nov 5, 1995)", "-999-9-9 (??? -9, -999)"}}},
+    {"ZeroBytes",
+     {{at::release_date, "1995\0\0\0\0"s}},
+     {{"19951105 (Nov 5, 1995)", "1995\0\0\0\0 (??? 0, 1995)"s}}},
+    // The numbers, least significant byte first.
+    {"Numbers",
+     {{at::ip_size, "\0\x56\x34\x12"s},
+      {at::master_sp, "\0\0\0\0"s},
+      {at::slave_sp, "\x01\0\0\x80"s}},
+     {{"$00180000 (1572864)", "$12345600 (305419776)"},
+      {"$06002000 (100671488)", "$00000000 (0)"},
+      {"$06001000 (100667392)", "$80000001 (2147483649)"}}},
+    // The title, trimmed of spaces at its end.
+    {"TitleAllSpaces", {{at::title, std::string(112, ' ')}}, {{"Title: TEST GAME\n", "Title: \n"}}},
+    {"TitleWithZeroInside",
+     {{at::title, "TEST\0GAME"s}},
+     {{"Title: TEST GAME\n", "Title: TEST\n"}}},
+    {"OnlySpacesAreTrimmed",
+     {{at::title, "TEST GAME\t \v"}},
+     {{"Title: TEST GAME\n", "Title: TEST GAME\t \v\n"}}},
+    {"LeadingSpacesStay",
+     {{at::title, "  TEST GAME"}},
+     {{"Title: TEST GAME\n", "Title:   TEST GAME\n"}}},
+    {"TitleRunsOnPastItsField",
+     {{at::after_title, "XYZ"}},
+     {{"Title: TEST GAME\n", "Title: TEST GAME" + std::string(103, ' ') + "XYZ\n"}}},
+    {"TitleRunsIntoTheNumbers",
+     {{at::ip_size, "AB\0\0"s}},
+     {{"Title: TEST GAME\n", "Title: TEST GAME" + std::string(119, ' ') + "AB\n"},
+      {"$00180000 (1572864)", "$00004241 (16961)"}}},
+};
+
+class Listing : public testing::TestWithParam<listing_case> {};
+
+TEST_P(Listing, ShowsTheFields) {
+  const listing_case& c = GetParam();
+  std::string listing = valid_listing;
+  for (const auto& [from, to] : c.changes) {
+    const auto where = listing.find(from);
+    ASSERT_NE(where, std::string::npos) << from;
+    listing.replace(where, from.size(), to);
+  }
+  const auto result = run_ruvo({"-i", "-d", image_file(patched(c.patches))});
+  EXPECT_EQ(result.out, banner + listing);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ruvo, Listing, testing::ValuesIn(listing_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Announcement, TitleIsTrimmedTheSameWay) {
+  const auto result =
+      run_ruvo({"-d", image_file(patched({{at::title, "A TITLE " + std::string(104, ' ')}}))});
+  EXPECT_EQ(result.out, banner + "Playing game \"A TITLE\".\nNo CPU emulation has began.\n");
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST(Listing, BundledSample) {
+  const auto result = run_ruvo({"-d", SAMPLE_DISC_PATH, "-i"});
+  EXPECT_EQ(result.out, banner +
+                            "Hardware: SEGA SEGASATURN \n"
+                            "Maker ID: RUVO DEVELOPERS \n"
+                            "Product Number: RV-00014  \n"
+                            "Version: V1.004\n"
+                            "Release: 19961122 (Nov 22, 1996)\n"
+                            "Device Info: CD-1/1  \n"
+                            "Area Codes: JTUE      \n"
+                            "Pariphreals(sp?): J               \n"
+                            "Title: RUVO SAMPLE DISC\n"
+                            "IP Size: $00180000 (1572864)\n"
+                            "Master SP: $00200006 (2097158)\n"
+                            "Slave  SP: $00100006 (1048582)\n"
+                            "First Read Address: $00400006 (4194310)\n"
+                            "First Read Size: $00000000 (0)\n");
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+// The command line: option letters, grouping, -d and its path, and the exit
+// status of each way a run can end.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "ruvo_test.h"
+
+namespace {
+
+using namespace ruvo_test;
+
+// What follows the banner on standard output.
+enum class shows { nothing, usage, listing, announcement };
+
+struct option_case {
+  const char* name;
+  std::vector<std::string> args;  // "<disc>" stands for a valid image, "<none>" for a missing path
+  shows out;
+  std::string err;
+  int status;
+};
+
+const char* const not_opened = "CD Device /nonexistent/ruvo-disc cannot be opened!\n";
+const char* const refused = "Sorry, CD Music cannot be played.\n";
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const option_case& c, std::ostream* os) { *os << c.name; }
+
+const option_case option_cases[] = {
+    {"HelpAlone", {"-h"}, shows::usage, "", 0},
+    {"HelpStopsTheScan", {"-h", "-x"}, shows::usage, "", 0},
+    {"HelpLaterInAGroup", {"-ihx"}, shows::usage, "", 0},
+    {"UnknownBeforeHelp", {"-x", "-h"}, shows::nothing, "Unknown option 'x'\n", 0},
+    {"UnknownInAGroup", {"-d", "<disc>", "-ixh"}, shows::nothing, "Unknown option 'x'\n", 0},
+    {"LettersAreCaseSensitive", {"-H"}, shows::nothing, "Unknown option 'H'\n", 0},
+    {"DoubleDash", {"--"}, shows::nothing, "Unknown option '-'\n", 0},
+    {"DeviceAsLastArgument", {"-d"}, shows::usage, "", 0},
+    {"DeviceTakesADashedPath", {"-d", "-i"}, shows::nothing, "CD Device -i cannot be opened!\n", 0},
+    {"Listing", {"-d", "<disc>", "-i"}, shows::listing, "", 1},
+    {"ListingWinsOverMusic", {"-i", "-m", "-d", "<disc>"}, shows::listing, "", 1},
+    {"GroupedListingAndMusic", {"-mi", "-d", "<disc>"}, shows::listing, "", 1},
+    {"Announcement", {"-d", "<disc>"}, shows::announcement, "", 1},
+    {"MusicRefusedByAFile", {"-m", "-d", "<disc>"}, shows::announcement, refused, 1},
+    {"GroupDeviceThenMusic", {"-dm", "<disc>"}, shows::announcement, refused, 1},
+    {"GroupMusicThenDevice", {"-md", "<disc>"}, shows::announcement, refused, 1},
+    {"SecondDeviceWins", {"-d", "<none>", "-d", "<disc>", "-i"}, shows::listing, "", 1},
+    {"DoubleDeviceGroupTakesBoth", {"-dd", "<none>", "<disc>", "-i"}, shows::listing, "", 1},
+    {"DoubleDeviceGroupWithoutSecondPath", {"-dd", "<disc>"}, shows::usage, "", 0},
+    {"WordIsSkipped", {"word", "-d", "<disc>", "-i"}, shows::listing, "", 1},
+    {"LoneDashIsSkipped", {"-", "-d", "<disc>", "-i"}, shows::listing, "", 1},
+    {"MissingDevice", {"-d", "<none>"}, shows::nothing, not_opened, 0},
+};
+
+class OptionScan : public testing::TestWithParam<option_case> {};
+
+TEST_P(OptionScan, OutputAndExitStatus) {
+  const option_case& c = GetParam();
+  const std::string disc = image_file(valid_image());
+  std::vector<std::string> args;
+  for (const auto& a : c.args)
+    args.push_back(a == "<disc>" ? disc : a == "<none>" ? "/nonexistent/ruvo-disc" : a);
+  const auto result = run_ruvo(args);
+
+  std::string out = banner;
+  if (c.out == shows::usage) out += usage();
+  if (c.out == shows::listing) out += valid_listing;
+  if (c.out == shows::announcement) out += valid_announcement;
+  EXPECT_EQ(result.out, out);
+  EXPECT_EQ(result.err, c.err);
+  EXPECT_EQ(result.exit_status, c.status);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ruvo, OptionScan, testing::ValuesIn(option_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(OptionScan, WithoutArgumentsOpensTheDefaultDrive) {
+  if (access("/dev/cdrom", F_OK) == 0) GTEST_SKIP() << "this machine has a /dev/cdrom";
+  const auto result = run_ruvo({});
+  EXPECT_EQ(result.out, banner);
+  EXPECT_EQ(result.err, "CD Device /dev/cdrom cannot be opened!\n");
+  EXPECT_EQ(result.exit_status, 0);
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// CD audio and the break. A fake drive, preloaded into ruvo, accepts the play
+// request so that -m really spins; FIFOs stand in for a drive that blocks in
+// open or in read.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "ruvo_test.h"
+
+namespace {
+
+using namespace ruvo_test;
+using test_support::finish_program;
+using test_support::start_program;
+using test_support::wait_for_output;
+
+const std::string prompt = "Press Control-C to break play.\n";
+const std::string break_message = "Break Caught...Exiting...\n";
+
+struct fake_drive {
+  std::string log;  // one line per request the drive got
+  test_support::run_options options;
+};
+
+fake_drive make_fake_drive() {
+  fake_drive drive;
+  drive.log = test_support::make_temp_dir() + "/drive.log";
+  // The sanitizer runtime must tolerate a library preloaded ahead of it.
+  const char* const asan = std::getenv("ASAN_OPTIONS");
+  drive.options.env = {
+      std::string("LD_PRELOAD=") + FAKE_CDROM_PATH,
+      "FAKE_CDROM_LOG=" + drive.log,
+      std::string("ASAN_OPTIONS=") + (asan != nullptr ? std::string(asan) + ":" : "") +
+          "verify_asan_link_order=0",
+  };
+  return drive;
+}
+
+std::string requests(const fake_drive& drive) {
+  std::ifstream file(drive.log);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The output is `lead`, then at least that many spinner frames (backslash,
+// "|", "/", "-" over and over, each followed by a carriage return), then the
+// break message.
+testing::AssertionResult spins_until_break(const std::string& out, const std::string& lead,
+                                           std::size_t at_least) {
+  static constexpr char cycle[] = {'\\', '|', '/', '-'};
+  const auto failure = [&out] {
+    return testing::AssertionFailure() << "output: " << testing::PrintToString(out);
+  };
+  if (out.size() < lead.size() + break_message.size() || out.compare(0, lead.size(), lead) != 0 ||
+      out.compare(out.size() - break_message.size(), break_message.size(), break_message) != 0)
+    return failure();
+  const std::string frames =
+      out.substr(lead.size(), out.size() - lead.size() - break_message.size());
+  if (frames.size() % 2 != 0 || frames.size() / 2 < at_least) return failure();
+  for (std::size_t i = 0; i < frames.size() / 2; ++i)
+    if (frames[2 * i] != cycle[i % 4] || frames[2 * i + 1] != '\r') return failure();
+  return testing::AssertionSuccess();
+}
+
+std::string signal_name(const testing::TestParamInfo<int>& info) {
+  return info.param == SIGINT ? "Interrupt" : "Terminate";
+}
+
+class SpinnerBreak : public testing::TestWithParam<int> {};
+
+// The break message lands after the last frame's carriage return, over the
+// spinner's line; the drive was asked to play tracks 2 to 12 and then stopped.
+TEST_P(SpinnerBreak, StopsTheDriveAndExitsWithOne) {
+  const fake_drive drive = make_fake_drive();
+  auto child = start_program({RUVO_PATH, "-m", "-d", image_file(valid_image())}, drive.options);
+  const std::string lead = banner + valid_announcement + prompt;
+  ASSERT_TRUE(wait_for_output(child, lead + "\\\r")) << testing::PrintToString(child.result.out);
+  kill(child.pid, GetParam());
+  const auto result = finish_program(child);
+
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(spins_until_break(result.out, lead, 1));
+  EXPECT_EQ(requests(drive), "play 2/1/12/99\nstop\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ruvo, SpinnerBreak, testing::Values(SIGINT, SIGTERM), signal_name);
+
+TEST(Spinner, FifthFrameIsABackslashAgain) {
+  const fake_drive drive = make_fake_drive();
+  auto child = start_program({RUVO_PATH, "-d", image_file(valid_image()), "-m"}, drive.options);
+  const std::string lead = banner + valid_announcement + prompt;
+  ASSERT_TRUE(wait_for_output(child, lead + "\\\r|\r/\r-\r\\\r"));
+  kill(child.pid, SIGINT);
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(spins_until_break(result.out, lead, 5));
+}
+
+TEST(Spinner, NoPlayRequestWithoutMusicOrWithListing) {
+  const fake_drive drive = make_fake_drive();
+  const std::string disc = image_file(valid_image());
+  EXPECT_EQ(test_support::run_program({RUVO_PATH, "-d", disc}, drive.options).exit_status, 1);
+  EXPECT_EQ(test_support::run_program({RUVO_PATH, "-d", disc, "-im"}, drive.options).exit_status,
+            1);
+  EXPECT_EQ(requests(drive), "");
+}
+
+std::string make_fifo() {
+  const std::string path = test_support::make_temp_dir() + "/drive";
+  if (mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+  return path;
+}
+
+// Waits until the child sleeps in the given system call, seen the same way
+// several times in a row so that a call merely passing by does not count.
+bool blocked_in(pid_t pid, long call) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/syscall";
+  int seen = 0;
+  for (int tries = 0; tries < 1000 && seen < 3; ++tries) {
+    std::ifstream file(path);
+    long number = -1;
+    seen = file >> number && number == call ? seen + 1 : 0;
+    usleep(10000);
+  }
+  return seen == 3;
+}
+
+class BreakWhileOpening : public testing::TestWithParam<int> {};
+
+// A FIFO without a writer blocks in open. The break must end the run, not be
+// taken for a device that cannot be opened; no stop goes to a device never opened.
+TEST_P(BreakWhileOpening, GivesTheBreakSequence) {
+  const fake_drive drive = make_fake_drive();
+  auto child = start_program({RUVO_PATH, "-d", make_fifo()}, drive.options);
+  ASSERT_TRUE(blocked_in(child.pid, SYS_openat));
+  kill(child.pid, GetParam());
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.out, banner + break_message);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(requests(drive), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ruvo, BreakWhileOpening, testing::Values(SIGINT, SIGTERM), signal_name);
+
+class BreakWhileReading : public testing::TestWithParam<std::size_t> {};
+
+// With a writer that has sent nothing (the first read waits) or only the
+// header (the second read waits), the break must not become a failed read.
+TEST_P(BreakWhileReading, GivesTheBreakSequence) {
+  const fake_drive drive = make_fake_drive();
+  const std::string fifo = make_fifo();
+  auto child = start_program({RUVO_PATH, "-i", "-d", fifo}, drive.options);
+  ASSERT_TRUE(blocked_in(child.pid, SYS_openat));
+  const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(writer, 0);
+  const std::string sent = valid_image().substr(0, GetParam());
+  ASSERT_EQ(write(writer, sent.data(), sent.size()), static_cast<ssize_t>(sent.size()));
+  ASSERT_TRUE(blocked_in(child.pid, SYS_read));
+  kill(child.pid, SIGINT);
+  const auto result = finish_program(child);
+  close(writer);
+  EXPECT_EQ(result.out, banner + break_message);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(requests(drive), "stop\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ruvo, BreakWhileReading, testing::Values(0, 256),
+                         [](const auto& info) { return "After" + std::to_string(info.param); });
+
+}  // namespace

@@ -1,0 +1,78 @@
+#include "ruvo_test.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace ruvo_test {
+
+std::string usage() {
+  return std::string("Usage: ") + RUVO_PATH +
+         " [-<mhi>] <-d device>\n"
+         "  -d device  -  Set the CD Device to <device>. Default is /dev/cdrom\n"
+         "  -i         -  Show CDROM header and quit\n"
+         "  -m         -  Play CDROM Music (CD Audio)\n"
+         "  -h         -  Show this help\n";
+}
+
+test_support::program_result run_ruvo(const std::vector<std::string>& args,
+                                      const test_support::run_options& options) {
+  std::vector<std::string> argv{RUVO_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return test_support::run_program(argv, options);
+}
+
+void put(std::string& image, std::size_t offset, std::string_view bytes) {
+  if (offset + bytes.size() > image.size()) throw std::out_of_range("put past the image");
+  std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+void put_text(std::string& image, std::size_t offset, std::size_t width, std::string_view text) {
+  std::string padded(text);
+  padded.resize(width, ' ');
+  put(image, offset, padded);
+}
+
+std::string valid_image() {
+  using namespace std::string_literals;
+  std::string image(area_size, '\0');
+  put_text(image, at::hardware_id, 16, "SEGA SEGASATURN ");
+  put_text(image, at::maker_id, 16, "RUVO TESTS");
+  put_text(image, at::product_number, 10, "T-1234");
+  put_text(image, at::version, 6, "V1.000");
+  put_text(image, at::release_date, 8, "19951105");
+  put_text(image, at::device_info, 8, "CD-1/1");
+  put_text(image, at::area_codes, 10, "JTUE");
+  put_text(image, at::area_codes + 10, 6, "");
+  put_text(image, at::peripherals, 16, "J");
+  put_text(image, at::title, 112 + 16, "TEST GAME");
+  put(image, at::ip_size, "\x00\x00\x18\x00"s);
+  put(image, at::master_sp, "\x00\x20\x00\x06"s);
+  put(image, at::slave_sp, "\x00\x10\x00\x06"s);
+  put(image, at::first_read_address, "\x00\x40\x00\x06"s);
+  put(image, at::first_read_size, "\xFF\xFF\xFF\xFF"s);
+  return image;
+}
+
+const std::string valid_listing =
+    "Hardware: SEGA SEGASATURN \n"
+    "Maker ID: RUVO TESTS      \n"
+    "Product Number: T-1234    \n"
+    "Version: V1.000\n"
+    "Release: 19951105 (Nov 5, 1995)\n"
+    "Device Info: CD-1/1  \n"
+    "Area Codes: JTUE      \n"
+    "Pariphreals(sp?): J               \n"
+    "Title: TEST GAME\n"
+    "IP Size: $00180000 (1572864)\n"
+    "Master SP: $06002000 (100671488)\n"
+    "Slave  SP: $06001000 (100667392)\n"
+    "First Read Address: $06004000 (100679680)\n"
+    "First Read Size: $FFFFFFFF (4294967295)\n";
+
+std::string image_file(const std::string& bytes) {
+  const std::string path = test_support::make_temp_dir() + "/disc.bin";
+  test_support::write_file(path, bytes);
+  return path;
+}
+
+}  // namespace ruvo_test
