@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the build tree and runs what was installed.
 #   check_install.sh tree CMAKE BUILD_DIR          cmake --install to a scratch prefix
+#   check_install.sh deb CPACK BUILD_DIR VERSION   the Debian package, unpacked with dpkg -x
 set -u
 export LC_ALL=C
 mode=$1 tool=$2 build=$3
@@ -49,6 +50,29 @@ tree)
   (cd "$scratch/prefix" && find . ! -type d | sed 's|^\./||' | sort) >"$scratch/files"
   expected_files | diff - "$scratch/files" || fail "installed files differ"
   check_prefix "$scratch/prefix"
+  ;;
+deb)
+  version=$4
+  (cd "$build" && "$tool" -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
+    { cat "$scratch/cpack.log"; fail "cpack"; }
+  deb=$scratch/out/ruvo_${version}_$(dpkg --print-architecture).deb
+  [ -f "$deb" ] || fail "no $deb"
+
+  field() { dpkg-deb -f "$deb" "$1"; }
+  [ "$(field Package)" = ruvo ] || fail "Package: $(field Package)"
+  [ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+  [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
+  field Maintainer | grep -q '^ruvo developers <[^@ ]*@[^> ]*>$' || fail "Maintainer: $(field Maintainer)"
+  # Found by dpkg-shlibdeps, so the package installs where the programs can run.
+  for library in libc6 libstdc++6; do
+    field Depends | grep -q "\\b$library (>= " || fail "Depends: $(field Depends) (no $library)"
+  done
+  [ "$(field Description | wc -l)" -ge 4 ] || fail "no long description"
+
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $2, $6 }' | sort >"$scratch/contents"
+  expected_files | sed 's|^|root/root ./usr/|' | diff - "$scratch/contents" || fail "package contents differ"
+  dpkg -x "$deb" "$scratch/root" || fail "dpkg -x"
+  check_prefix "$scratch/root/usr"
   ;;
 *)
   fail "unknown mode $mode"
