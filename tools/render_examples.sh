@@ -61,8 +61,8 @@ substitute() {
 
 # session NAME FORMAT: the example as it is shown in a file of that format.
 session() {
-  local shown line status=0
-  local -a real
+  local line status=0
+  local -a real shown
   real=("$(printf '%q' "$build/cputest/cputest")" "$(printf '%q' "$build/frontend/ruvo")"
         "$(printf '%q' "$build/samples")")
   if [ "$2" = md ]; then
