@@ -347,10 +347,14 @@ template <format_text F, typename... Args>
 inline void print(Args... args) {
   static constexpr auto kinds = detail::conversions<F>();
   static_assert(kinds.size() == sizeof...(Args), "argument count does not match the format");
-  [&]<std::size_t... I>(std::index_sequence<I...>) {
-    const std::tuple<Args...> values{args...};
-    std::printf(F.text, detail::printf_argument<kinds[I]>(std::get<I>(values))...);
-  }(std::index_sequence_for<Args...>{});
+  if constexpr (sizeof...(Args) == 0) {
+    std::fputs(F.text, stdout);  // no conversions, so no '%' either
+  } else {
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+      const std::tuple<Args...> values{args...};
+      std::printf(F.text, detail::printf_argument<kinds[I]>(std::get<I>(values))...);
+    }(std::index_sequence_for<Args...>{});
+  }
 }
 
 #else
