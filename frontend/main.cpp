@@ -92,7 +92,8 @@ void help() {
   std::printf("  -h         -  Show this help\n");
 }
 
-// 1 to go on, 0 to stop now (usage shown or an unknown option reported).
+}  // namespace
+
 int parse_options(int argc, char** argv) {
   for (int arg = 1; arg < argc; ++arg) {
     const char* const group = argv[arg];
@@ -125,8 +126,6 @@ int parse_options(int argc, char** argv) {
   }
   return 1;
 }
-
-}  // namespace
 
 void allow_break() {
   const sigset_t set = break_signals();

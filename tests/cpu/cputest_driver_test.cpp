@@ -78,6 +78,7 @@ TEST(cputest_driver, bad_inputs) {
     std::string after_banner;
     int status;
   } cases[] = {
+      {dir + "/missing", "Cannot open " + dir + "/missing!\n", 1},
       {dir + "/missing%s%n", "Cannot open " + dir + "/missing%s%n!\n", 1},
       {dir, "Cannot determine the size of " + dir + "!\n", 1},
       {fifo, "Cannot determine the size of " + fifo + "!\n", 1},

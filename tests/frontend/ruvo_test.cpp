@@ -1,6 +1,12 @@
 #include "ruvo_test.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace ruvo_test {
@@ -73,6 +79,45 @@ std::string image_file(const std::string& bytes) {
   const std::string path = test_support::make_temp_dir() + "/disc.bin";
   test_support::write_file(path, bytes);
   return path;
+}
+
+fake_drive make_fake_drive() {
+  fake_drive drive;
+  drive.log = test_support::make_temp_dir() + "/drive.log";
+  // The sanitizer runtime must tolerate a library preloaded ahead of it.
+  const char* const asan = std::getenv("ASAN_OPTIONS");
+  drive.options.env = {
+      std::string("LD_PRELOAD=") + FAKE_CDROM_PATH,
+      "FAKE_CDROM_LOG=" + drive.log,
+      std::string("ASAN_OPTIONS=") + (asan != nullptr ? std::string(asan) + ":" : "") +
+          "verify_asan_link_order=0",
+  };
+  return drive;
+}
+
+std::string requests(const fake_drive& drive) {
+  std::ifstream file(drive.log);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string make_fifo() {
+  const std::string path = test_support::make_temp_dir() + "/drive";
+  if (mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+  return path;
+}
+
+bool blocked_in(pid_t pid, long call) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/syscall";
+  int seen = 0;
+  for (int tries = 0; tries < 1000 && seen < 3; ++tries) {
+    std::ifstream file(path);
+    long number = -1;
+    seen = file >> number && number == call ? seen + 1 : 0;
+    usleep(10000);
+  }
+  return seen == 3;
 }
 
 }  // namespace ruvo_test

@@ -2,6 +2,8 @@
 // made byte by byte.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -44,5 +46,28 @@ inline const std::string valid_announcement =
 
 // Writes the bytes to a fresh file and returns its path.
 std::string image_file(const std::string& bytes);
+
+inline const std::string invalid_header =
+    "Invalid CD Header. Make sure there is a Saturn CD in the\n"
+    "drive and that the CD is clean and free of scratches.\n";
+inline const std::string break_message = "Break Caught...Exiting...\n";
+
+// A CD drive preloaded into ruvo that accepts every play and stop request and
+// logs it: run ruvo with the options to use it.
+struct fake_drive {
+  std::string log;  // one line per request the drive got
+  test_support::run_options options;
+};
+fake_drive make_fake_drive();
+// The requests the drive got so far.
+std::string requests(const fake_drive& drive);
+
+// A fresh FIFO: a drive that blocks in open until a writer comes, and in read
+// until the writer sends or closes.
+std::string make_fifo();
+
+// Waits until the process sleeps in the given system call, seen the same way
+// several times in a row so that a call merely passing by does not count.
+bool blocked_in(pid_t pid, long call);
 
 }  // namespace ruvo_test
