@@ -68,9 +68,9 @@ testing::AssertionResult send_and_close(const std::string& fifo, const std::stri
   return sent ? testing::AssertionSuccess() : testing::AssertionFailure() << "short write";
 }
 
-class BadInput : public testing::TestWithParam<bad_input> {};
+class ruvo_bad_input : public testing::TestWithParam<bad_input> {};
 
-TEST_P(BadInput, MessageAndExitStatus) {
+TEST_P(ruvo_bad_input, message_and_exit_status) {
   const bad_input& c = GetParam();
   const fake_drive drive = make_fake_drive();
   std::string path = c.path;
@@ -93,7 +93,7 @@ TEST_P(BadInput, MessageAndExitStatus) {
   EXPECT_EQ(requests(drive), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Ruvo, BadInput, testing::ValuesIn(bad_inputs),
+INSTANTIATE_TEST_SUITE_P(ruvo, ruvo_bad_input, testing::ValuesIn(bad_inputs),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

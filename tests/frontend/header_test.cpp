@@ -84,9 +84,9 @@ const header_case header_cases[] = {
     {"LetterJustPastTheField", {{at::peripherals, "JJJJJJJJJJJJJJJJ"}, {at::title, "A"}}, ""},
 };
 
-class HeaderTest : public testing::TestWithParam<header_case> {};
+class header_test : public testing::TestWithParam<header_case> {};
 
-TEST_P(HeaderTest, FirstFailingTestReports) {
+TEST_P(header_test, first_failing_test_reports) {
   const header_case& c = GetParam();
   const auto result = run_ruvo({"-d", image_file(patched(c.patches))});
   EXPECT_EQ(result.err, c.err);
@@ -99,12 +99,12 @@ TEST_P(HeaderTest, FirstFailingTestReports) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ruvo, HeaderTest, testing::ValuesIn(header_cases),
+INSTANTIATE_TEST_SUITE_P(ruvo, header_test, testing::ValuesIn(header_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Without a zero byte after "CD-", the scan and the title run to the end of the
 // 3584 bytes, where disc_count (still 0) ends them.
-TEST(HeaderTest, ScanAndTitleStopAtTheEndOfTheArea) {
+TEST(header_test, scan_and_title_stop_at_the_end_of_the_area) {
   for (const char last : {'1', '2'}) {
     std::string image = valid_image();
     const std::size_t digits = at::device_info + 3;
@@ -125,7 +125,7 @@ TEST(HeaderTest, ScanAndTitleStopAtTheEndOfTheArea) {
   }
 }
 
-TEST(ReadHeader, ShortReadsFail) {
+TEST(read_header, short_reads_fail) {
   for (const std::size_t size : {0, 1, 255, 256, 257, 3583}) {
     SCOPED_TRACE(size);
     const auto result = run_ruvo({"-d", image_file(valid_image().substr(0, size)), "-i"});
@@ -135,13 +135,13 @@ TEST(ReadHeader, ShortReadsFail) {
   }
 }
 
-TEST(ReadHeader, BytesPastTheAreaAreNotRead) {
+TEST(read_header, bytes_past_the_area_are_not_read) {
   const auto result = run_ruvo({"-d", image_file(valid_image() + std::string(1000, 'A')), "-i"});
   EXPECT_EQ(result.out, banner + valid_listing);
   EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST(ErrorReporter, PercentInThePathIsPrintedAsItIs) {
+TEST(error_reporter, percent_in_the_path_is_printed_as_it_is) {
   const std::string path = test_support::make_temp_dir() + "/%s%n%d%%";
   const auto result = run_ruvo({"-d", path});
   EXPECT_EQ(result.out, banner);
@@ -210,9 +210,9 @@ const listing_case listing_cases[] = {
       {"$00180000 (1572864)", "$00004241 (16961)"}}},
 };
 
-class Listing : public testing::TestWithParam<listing_case> {};
+class listing : public testing::TestWithParam<listing_case> {};
 
-TEST_P(Listing, ShowsTheFields) {
+TEST_P(listing, shows_the_fields) {
   const listing_case& c = GetParam();
   std::string listing = valid_listing;
   for (const auto& [from, to] : c.changes) {
@@ -226,17 +226,17 @@ TEST_P(Listing, ShowsTheFields) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ruvo, Listing, testing::ValuesIn(listing_cases),
+INSTANTIATE_TEST_SUITE_P(ruvo, listing, testing::ValuesIn(listing_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Announcement, TitleIsTrimmedTheSameWay) {
+TEST(announcement, title_is_trimmed_the_same_way) {
   const auto result =
       run_ruvo({"-d", image_file(patched({{at::title, "A TITLE " + std::string(104, ' ')}}))});
   EXPECT_EQ(result.out, banner + "Playing game \"A TITLE\".\nNo CPU emulation has began.\n");
   EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST(Listing, BundledSample) {
+TEST(listing, bundled_sample) {
   const auto result = run_ruvo({"-d", SAMPLE_DISC_PATH, "-i"});
   EXPECT_EQ(result.out, banner +
                             "Hardware: SEGA SEGASATURN \n"

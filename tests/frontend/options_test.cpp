@@ -51,9 +51,9 @@ const option_case option_cases[] = {
     {"MissingDevice", {"-d", "<none>"}, shows::nothing, not_opened, 0},
 };
 
-class OptionScan : public testing::TestWithParam<option_case> {};
+class option_scan : public testing::TestWithParam<option_case> {};
 
-TEST_P(OptionScan, OutputAndExitStatus) {
+TEST_P(option_scan, output_and_exit_status) {
   const option_case& c = GetParam();
   const std::string disc = image_file(valid_image());
   std::vector<std::string> args;
@@ -70,10 +70,10 @@ TEST_P(OptionScan, OutputAndExitStatus) {
   EXPECT_EQ(result.exit_status, c.status);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ruvo, OptionScan, testing::ValuesIn(option_cases),
+INSTANTIATE_TEST_SUITE_P(ruvo, option_scan, testing::ValuesIn(option_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(OptionScan, WithoutArgumentsOpensTheDefaultDrive) {
+TEST(option_scan, without_arguments_opens_the_default_drive) {
   if (access("/dev/cdrom", F_OK) == 0) GTEST_SKIP() << "this machine has a /dev/cdrom";
   const auto result = run_ruvo({});
   EXPECT_EQ(result.out, banner);

@@ -44,11 +44,11 @@ std::string signal_name(const testing::TestParamInfo<int>& info) {
   return info.param == SIGINT ? "Interrupt" : "Terminate";
 }
 
-class SpinnerBreak : public testing::TestWithParam<int> {};
+class spinner_break : public testing::TestWithParam<int> {};
 
 // The break message lands after the last frame's carriage return, over the
 // spinner's line; the drive was asked to play tracks 2 to 12 and then stopped.
-TEST_P(SpinnerBreak, StopsTheDriveAndExitsWithOne) {
+TEST_P(spinner_break, stops_the_drive_and_exits_with_one) {
   const fake_drive drive = make_fake_drive();
   auto child = start_program({RUVO_PATH, "-m", "-d", image_file(valid_image())}, drive.options);
   const std::string lead = banner + valid_announcement + prompt;
@@ -62,9 +62,9 @@ TEST_P(SpinnerBreak, StopsTheDriveAndExitsWithOne) {
   EXPECT_EQ(requests(drive), "play 2/1/12/99\nstop\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Ruvo, SpinnerBreak, testing::Values(SIGINT, SIGTERM), signal_name);
+INSTANTIATE_TEST_SUITE_P(ruvo, spinner_break, testing::Values(SIGINT, SIGTERM), signal_name);
 
-TEST(Spinner, FifthFrameIsABackslashAgain) {
+TEST(spinner, fifth_frame_is_a_backslash_again) {
   const fake_drive drive = make_fake_drive();
   auto child = start_program({RUVO_PATH, "-d", image_file(valid_image()), "-m"}, drive.options);
   const std::string lead = banner + valid_announcement + prompt;
@@ -75,7 +75,7 @@ TEST(Spinner, FifthFrameIsABackslashAgain) {
   EXPECT_TRUE(spins_until_break(result.out, lead, 5));
 }
 
-TEST(Spinner, NoPlayRequestWithoutMusicOrWithListing) {
+TEST(spinner, no_play_request_without_music_or_with_listing) {
   const fake_drive drive = make_fake_drive();
   const std::string disc = image_file(valid_image());
   EXPECT_EQ(test_support::run_program({RUVO_PATH, "-d", disc}, drive.options).exit_status, 1);
@@ -86,7 +86,7 @@ TEST(Spinner, NoPlayRequestWithoutMusicOrWithListing) {
 
 // A FIFO without a writer blocks in open; SIGTERM there must end the run like
 // SIGINT does in the bad-input table.
-TEST(BreakWhileOpening, TerminateGivesTheBreakSequence) {
+TEST(break_while_opening, terminate_gives_the_break_sequence) {
   const fake_drive drive = make_fake_drive();
   auto child = start_program({RUVO_PATH, "-d", make_fifo()}, drive.options);
   ASSERT_TRUE(blocked_in(child.pid, SYS_openat));
@@ -98,11 +98,11 @@ TEST(BreakWhileOpening, TerminateGivesTheBreakSequence) {
   EXPECT_EQ(requests(drive), "");
 }
 
-class BreakWhileReading : public testing::TestWithParam<std::size_t> {};
+class break_while_reading : public testing::TestWithParam<std::size_t> {};
 
 // With a writer that has sent nothing (the first read waits) or only the
 // header (the second read waits), the break must not become a failed read.
-TEST_P(BreakWhileReading, GivesTheBreakSequence) {
+TEST_P(break_while_reading, gives_the_break_sequence) {
   const fake_drive drive = make_fake_drive();
   const std::string fifo = make_fifo();
   auto child = start_program({RUVO_PATH, "-i", "-d", fifo}, drive.options);
@@ -121,7 +121,7 @@ TEST_P(BreakWhileReading, GivesTheBreakSequence) {
   EXPECT_EQ(requests(drive), "stop\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Ruvo, BreakWhileReading, testing::Values(0, 256),
+INSTANTIATE_TEST_SUITE_P(ruvo, break_while_reading, testing::Values(0, 256),
                          [](const auto& info) { return "After" + std::to_string(info.param); });
 
 }  // namespace
