@@ -41,10 +41,8 @@ void load(const std::vector<word>& program) {
 std::int64_t trace(std::uint32_t end, memory_sink& sink) {
   sh2_state = {};
   std::int64_t lines = 0;
-  while (sh2_state.halt_flag != 1 && sh2_state.PC != end) {
-    const auto w = static_cast<std::uint16_t>(mem_read_word(sh2_state.PC));
-    out::print<"%08X %04X: ">(sh2_state.PC, w);
-    execute_instruction(w);
+  while (trace_goes_on(end)) {
+    trace_instruction();
     ++lines;
     if ((lines & 0xFFF) == 0) sink.trim();
   }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "output.h"
 #include "sh2.h"
 
 using handler_fn = void (*)();
@@ -69,4 +70,16 @@ inline void execute_instruction(std::uint16_t word) {
   decode_table[word].handler();
   if (sh2_state.delay_countdown != 0 && --sh2_state.delay_countdown == 0)
     sh2_state.PC = sh2_state.branch_target;
+}
+
+// The trace loop goes on until the halt flag is set or PC reaches end exactly.
+inline bool trace_goes_on(std::uint32_t end) { return sh2_state.halt_flag != 1 && sh2_state.PC != end; }
+
+// One pass of the trace loop: the prefix with PC and the word there, then the
+// step, whose handler completes the line. Reads have no side effects, so one
+// fetch serves both.
+[[gnu::always_inline]] inline void trace_instruction() {
+  const auto word = static_cast<std::uint16_t>(mem_read_word(sh2_state.PC));
+  out::print<"%08X %04X: ">(sh2_state.PC, word);
+  execute_instruction(word);
 }

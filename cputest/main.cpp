@@ -50,15 +50,11 @@ std::uint32_t load(std::FILE* file, std::uint32_t expected) {
   return address;
 }
 
-void trace(std::uint32_t end) {
+// Kept out of main so that the loop gets the registers to itself.
+[[gnu::noinline]] void trace(std::uint32_t end) {
   sh2_state.PC = 0;
   sh2_state.SR = 0;
-  while (sh2_state.halt_flag != 1 && sh2_state.PC != end) {
-    // Reads have no side effects, so one fetch serves the prefix and the step.
-    const auto word = static_cast<std::uint16_t>(mem_read_word(sh2_state.PC));
-    out::print<"%08X %04X: ">(sh2_state.PC, word);
-    execute_instruction(word);
-  }
+  while (trace_goes_on(end)) trace_instruction();
 }
 
 }  // namespace

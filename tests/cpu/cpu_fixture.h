@@ -52,11 +52,7 @@ class cpu_test : public ::testing::Test {
   // limit steps have run; returns the trace as the driver would print it.
   std::string run(std::uint32_t end, int limit = 1000) {
     printed.clear();
-    for (int i = 0; i < limit && sh2_state.halt_flag != 1 && sh2_state.PC != end; ++i) {
-      const auto word = static_cast<std::uint16_t>(mem_read_word(sh2_state.PC));
-      out::print<"%08X %04X: ">(sh2_state.PC, word);
-      execute_instruction(word);
-    }
+    for (int i = 0; i < limit && trace_goes_on(end); ++i) trace_instruction();
     out::flush();
     return printed;
   }
