@@ -15,7 +15,7 @@ import subprocess
 import sys
 import time
 
-WORKLOADS = [("loop", 24), ("straight", 22), ("branchy", 18), ("mac", 18)]
+WORKLOADS = [("loop", 24), ("straight", 22), ("mixed", 22), ("branchy", 18), ("mac", 18)]
 HEADER_LINES = 5  # banner and counts line
 
 
