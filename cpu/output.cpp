@@ -33,9 +33,6 @@ void write_all(const char* bytes, std::size_t size) {
 }  // namespace
 
 void flush() {
-#ifdef RUVO_PRINTF_OUTPUT
-  std::fflush(stdout);
-#endif
   const auto size = static_cast<std::size_t>(state.cursor - buffer);
   state.cursor = buffer;
   if (size == 0) return;

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 struct sh2_registers {
   std::array<std::uint32_t, 16> R;
@@ -30,8 +32,9 @@ inline constexpr std::uint32_t SR_Q = 1u << 8;
 inline constexpr std::uint32_t SR_M = 1u << 9;
 inline constexpr std::uint32_t SR_WRITABLE = 0x3F3;
 
+// Without a branch: flags computed from random data are not predictable.
 inline void set_sr_bit(std::uint32_t bit, bool on) {
-  sh2_state.SR = on ? (sh2_state.SR | bit) : (sh2_state.SR & ~bit);
+  sh2_state.SR = (sh2_state.SR & ~bit) | ((0u - std::uint32_t{on}) & bit);
 }
 inline bool sr_bit(std::uint32_t bit) { return (sh2_state.SR & bit) != 0; }
 
@@ -52,8 +55,14 @@ inline std::uint32_t mem_read_byte(std::uint32_t address) {
 }
 
 inline std::uint32_t mem_read_word(std::uint32_t address) {
-  if (address < memory_size - 1) [[likely]]
+  if (address < memory_size - 1) [[likely]] {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint16_t value;  // one load: the host's order is the memory's
+      std::memcpy(&value, &sh2_memory[address], 2);
+      return value;
+    }
     return sh2_memory[address] | static_cast<std::uint32_t>(sh2_memory[address + 1]) << 8;
+  }
   return mem_read_byte(address) | mem_read_byte(address + 1) << 8;
 }
 

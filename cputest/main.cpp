@@ -2,6 +2,7 @@
 // one line per instruction.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "decoder.h"
@@ -38,13 +39,13 @@ off_t measure(std::FILE* file) {
 
 // Copies the file into memory from address 0 and returns the number of bytes
 // stored, which is less than expected only if the file shrank meanwhile.
+// Expected is at most the memory's size, so the file is read straight into it.
 std::uint32_t load(std::FILE* file, std::uint32_t expected) {
   std::uint32_t address = 0;
-  char chunk[65536];
   while (address < expected) {
-    const std::size_t want = std::min<std::size_t>(sizeof chunk, expected - address);
-    const std::size_t got = std::fread(chunk, 1, want, file);
-    for (std::size_t i = 0; i < got; ++i) mem_write_byte(address++, static_cast<unsigned char>(chunk[i]));
+    const std::size_t want = std::min<std::size_t>(65536, expected - address);
+    const std::size_t got = std::fread(&sh2_memory[address], 1, want, file);
+    address += static_cast<std::uint32_t>(got);
     if (got < want) break;
   }
   return address;
@@ -54,7 +55,8 @@ std::uint32_t load(std::FILE* file, std::uint32_t expected) {
 [[gnu::noinline]] void trace(std::uint32_t end) {
   sh2_state.PC = 0;
   sh2_state.SR = 0;
-  while (trace_goes_on(end)) trace_instruction();
+  look_ahead next;
+  while (trace_goes_on(end)) trace_instruction(next);
 }
 
 }  // namespace
