@@ -12,7 +12,8 @@ buffer_state state{buffer, buffer + buffer_size, false};
 
 namespace {
 
-std::string* capture = nullptr;
+void* capture_target = nullptr;
+capture_sink capture = nullptr;
 // Once a write has failed (a closed pipe, a full disk) the rest is dropped
 // rather than retried line after line.
 bool write_failed = false;
@@ -37,15 +38,16 @@ void flush() {
   state.cursor = buffer;
   if (size == 0) return;
   if (capture != nullptr) {
-    capture->append(buffer, size);
+    capture(capture_target, buffer, size);
   } else {
     write_all(buffer, size);
   }
 }
 
-void capture_into(std::string* text) {
+void capture_into(void* target, capture_sink sink) {
   flush();
-  capture = text;
+  capture_target = target;
+  capture = sink;
 }
 
 void discard() { state.cursor = buffer; }

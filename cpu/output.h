@@ -42,9 +42,19 @@ extern char buffer[buffer_size + line_reserve];
 
 // Writes out everything buffered.
 void flush();
-// Sends all later output into text (appended at each flush) instead of
-// standard output; nullptr returns to standard output.
-void capture_into(std::string* text);
+// Sends all later output to sink(target, bytes, size) at each flush instead
+// of to standard output; a null sink returns to standard output.
+using capture_sink = void (*)(void* target, const char* bytes, std::size_t size);
+void capture_into(void* target, capture_sink sink);
+// The same into a string. Defined here, so that only the programs that
+// capture (tests, benchmarks) use the string library: cputest then starts
+// without loading the C++ runtime.
+inline void capture_into(std::string* text) {
+  if (text == nullptr) return capture_into(nullptr, nullptr);
+  capture_into(text, [](void* target, const char* bytes, std::size_t size) {
+    static_cast<std::string*>(target)->append(bytes, size);
+  });
+}
 // Drops everything buffered and not yet written.
 void discard();
 // Decides, once, whether each line goes out at once (terminal) or in big
