@@ -78,6 +78,12 @@ namespace detail {
 static_assert(std::endian::native == std::endian::little,
               "the digit rendering stores whole words in memory order");
 
+template <typename T>
+constexpr std::uint32_t as_word(T v) {
+  static_assert(std::is_integral_v<T>, "numbers only");
+  return static_cast<std::uint32_t>(v);
+}
+
 // The two hexadecimal digits of every byte value, in memory order.
 inline constexpr auto hex_pairs = [] {
   constexpr char digits[] = "0123456789ABCDEF";
@@ -138,12 +144,32 @@ inline char* put_hex(char* p, std::uint8_t v) {
   }
 }
 
-// The decimal digits of 0 to 99 in the low bytes, in memory order, and their
+// A signed 8-bit value, as branch displacements are, printed as the 32-bit
+// word it extends to: one or two digits, or eight beginning with FFFFFF.
+template <unsigned Width>
+inline char* put_hex(char* p, std::int8_t v) {
+  if constexpr (Width <= 1) {
+    const auto byte = static_cast<std::uint8_t>(v);
+    const unsigned digits = v < 0 ? 8 : 1 + (byte >= 0x10);
+    const std::uint64_t chars = 0x464646464646u | std::uint64_t{hex_pairs[byte]} << 48;  // "FFFFFF" and two
+    const std::uint64_t kept = chars >> (8 * (8 - digits));
+    std::memcpy(p, &kept, 8);
+    return p + digits;
+  } else {
+    return put_hex<Width>(p, as_word(v));
+  }
+}
+
+// The decimal digits of 0 to 255 in the low bytes, in memory order, and their
 // count in the top byte.
 inline constexpr auto small_decimals = [] {
-  std::array<std::uint32_t, 100> entries{};
-  for (std::uint32_t v = 0; v < 100; ++v)
-    entries[v] = v < 10 ? ('0' + v) | 1u << 24 : ('0' + v / 10) | ('0' + v % 10) << 8 | 2u << 24;
+  std::array<std::uint32_t, 256> entries{};
+  for (std::uint32_t v = 0; v < 256; ++v) {
+    const std::uint32_t digits = v < 10 ? 1 : v < 100 ? 2 : 3;
+    std::uint32_t entry = digits << 24;
+    for (std::uint32_t i = 0, rest = v; i < digits; ++i, rest /= 10) entry |= ('0' + rest % 10) << (8 * (digits - 1 - i));
+    entries[v] = entry;
+  }
   return entries;
 }();
 
@@ -158,10 +184,10 @@ inline constexpr auto small_decimals = [] {
   return p;
 }
 
-// Register numbers and most displacements have one or two digits: one
-// lookup, one store and no branch on the value.
+// Register numbers, immediates and short displacements: one lookup, one
+// store and no branch on the value.
 inline char* put_unsigned(char* p, std::uint32_t v) {
-  if (v >= 100) [[unlikely]]
+  if (v >= 256) [[unlikely]]
     return put_long_unsigned(p, v);
   const std::uint32_t entry = small_decimals[v];
   std::memcpy(p, &entry, 4);
@@ -175,11 +201,6 @@ inline char* put_signed(char* p, std::int32_t v) {
   return put_unsigned(p + negative, magnitude);
 }
 
-template <typename T>
-constexpr std::uint32_t as_word(T v) {
-  static_assert(std::is_integral_v<T>, "numbers only");
-  return static_cast<std::uint32_t>(v);
-}
 
 template <segment S, typename Arg>
 inline char* put_conversion(char* p, Arg arg) {
@@ -187,8 +208,9 @@ inline char* put_conversion(char* p, Arg arg) {
     return put_signed(p, static_cast<std::int32_t>(as_word(arg)));
   } else if constexpr (S.kind == conversion::unsigned_decimal) {
     return put_unsigned(p, as_word(arg));
-  } else if constexpr (S.kind == conversion::hex &&
-                       (std::is_same_v<Arg, std::uint16_t> || std::is_same_v<Arg, std::uint8_t>)) {
+  } else if constexpr (S.kind == conversion::hex && (std::is_same_v<Arg, std::uint16_t> ||
+                                                     std::is_same_v<Arg, std::uint8_t> ||
+                                                     std::is_same_v<Arg, std::int8_t>)) {
     return put_hex<S.width>(p, arg);
   } else if constexpr (S.kind == conversion::hex) {
     return put_hex<S.width>(p, as_word(arg));
