@@ -54,7 +54,7 @@ void put_disc_text(std::string_view bytes) {
     const auto byte = static_cast<unsigned char>(bytes[at]);
     if (!controls_a_terminal(byte)) continue;
     put_text(bytes.substr(start, at - start));
-    put_format("\\x%02X", byte);
+    put_format("\\x%02X", static_cast<unsigned>(byte));
     start = at + 1;
   }
   put_text(bytes.substr(start));
