@@ -158,6 +158,6 @@ void display_header() {
     const std::uint32_t value = field_number(line.field);
     // Through unsigned long, so "%lu" shows the 32-bit value on every host.
     put_format("%s$%08X (%lu)\n", line.label, static_cast<unsigned>(value),
-                static_cast<unsigned long>(value));
+               static_cast<unsigned long>(value));
   }
 }

@@ -154,8 +154,9 @@ TEST_P(read_header_from_a_pipe, reads_until_the_area_is_full) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
+// Named by the number of bytes before the pause.
 INSTANTIATE_TEST_SUITE_P(ruvo, read_header_from_a_pipe, testing::Values(100, 256, 1000),
-                         [](const auto& info) { return "PauseAfter" + std::to_string(info.param); });
+                         testing::PrintToStringParamName());
 
 TEST(error_reporter, percent_in_the_path_is_printed_as_it_is) {
   const std::string path = test_support::make_temp_dir() + "/%s%n%d%%";

@@ -104,9 +104,10 @@ TEST_P(output_fails, run_stops_early_with_one_message) {
   const output_failure& c = GetParam();
   const fake_drive drive = make_fake_drive();
   const auto result = test_support::run_program(
-      {"/bin/sh", "-c", std::string("exec \"$0\" \"$@\" ") + c.redirect, RUVO_PATH, "-d",
-       image_file(valid_image()), c.option},
-      drive.options);
+      {"/bin/sh", "-c",
+       std::string("exec env LD_PRELOAD=\"$RUVO_PRELOAD\" \"$0\" \"$@\" ") + c.redirect, RUVO_PATH,
+       "-d", image_file(valid_image()), c.option},
+      through_shell(drive));
   EXPECT_EQ(result.err, c.err);
   EXPECT_EQ(result.exit_status, 0);
   // The lost announcement keeps the drive from being started at all.

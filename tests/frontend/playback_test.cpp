@@ -84,9 +84,10 @@ TEST(break_while_stopping, second_break_ends_the_process_at_once) {
 // Started to outlive its terminal (nohup), ruvo leaves SIGHUP ignored.
 TEST(spinner, hangup_ignored_at_start_is_no_break) {
   const fake_drive drive = make_fake_drive();
-  auto child = start_program({"/bin/sh", "-c", "trap '' HUP; exec \"$0\" -m -d \"$1\"", RUVO_PATH,
-                              image_file(valid_image())},
-                             drive.options);
+  auto child = start_program(
+      {"/bin/sh", "-c", "trap '' HUP; exec env LD_PRELOAD=\"$RUVO_PRELOAD\" \"$0\" -m -d \"$1\"",
+       RUVO_PATH, image_file(valid_image())},
+      through_shell(drive));
   const std::string lead = banner + valid_announcement + prompt;
   ASSERT_TRUE(wait_for_output(child, lead + "\\\r"));
   kill(child.pid, SIGHUP);
