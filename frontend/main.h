@@ -15,10 +15,10 @@ extern std::string program_name;  // the first command-line word, for the usage 
 // 0 to stop now (usage shown or an unknown option reported).
 int parse_options(int argc, char** argv);
 
-// SIGINT, SIGTERM and SIGHUP (the breaks) are held off while the program writes, so that a break
-// never cuts a write short, and let in only around the calls that wait on the
-// device. Either function runs the break sequence, which does not return, as
-// soon as it sees a break.
+// The breaks, SIGINT, SIGTERM and SIGHUP, are held off while the program
+// writes, so that a break never cuts a write short, and let in only around the
+// calls that wait on the device. Either function runs the break sequence, which
+// does not return, as soon as it sees a break.
 void allow_break();
 void hold_break();
 
