@@ -60,18 +60,23 @@ def peak_rss(argv):
     return int(result.stderr.strip().splitlines()[-1]) / 1024
 
 
-def startup(commands, workdir):
-    """Median and spread of each command's wall time, in ms, from hyperfine."""
+def startup(commands, workdir, rounds=20, runs=50):
+    """Median wall time of each command in ms, from hyperfine. The commands
+    take turns in rounds of a few runs each, so that a change in the load
+    falls on all of them alike."""
     if shutil.which("hyperfine") is None:
-        return [(float("nan"), float("nan")) for _ in commands]
+        return [float("nan") for _ in commands]
     report = os.path.join(workdir, "startup.json")
-    subprocess.run(["hyperfine", "-N", "--style", "none", "--warmup", "50", "--runs", "1000",
-                    "--output", "null", "--export-json", report] + [" ".join(c) for c in commands],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    with open(report) as f:
-        results = json.load(f)["results"]
+    times = [[] for _ in commands]
+    for _ in range(rounds):
+        subprocess.run(["hyperfine", "-N", "--style", "none", "--warmup", "5", "--runs", str(runs),
+                        "--output", "null", "--export-json", report] + [" ".join(c) for c in commands],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(report) as f:
+            for i, result in enumerate(json.load(f)["results"]):
+                times[i] += result["times"]
     os.remove(report)
-    return [(r["median"] * 1000, r["stddev"] * 1000) for r in results]
+    return [statistics.median(t) * 1000 for t in times]
 
 
 def rate(lines, seconds):
@@ -126,11 +131,10 @@ def main():
         programs.append([args.compare, tiny])
     times = startup(programs, args.workdir)
     print()
-    print(f"start-up, two-byte file: cputest {times[0][0]:.2f} ms (σ {times[0][1]:.2f}), "
-          f"empty C++ program {times[1][0]:.2f} ms (σ {times[1][1]:.2f}): "
-          f"{times[0][0] - times[1][0]:+.2f} ms (medians of 1000 runs)")
+    print(f"start-up, two-byte file: cputest {times[0]:.2f} ms, empty C++ program {times[1]:.2f} ms: "
+          f"{times[0] - times[1]:+.2f} ms (medians of 1000 runs each)")
     if args.compare:
-        print(f"start-up, compared cputest: {times[2][0]:.2f} ms (σ {times[2][1]:.2f})")
+        print(f"start-up, compared cputest: {times[2]:.2f} ms")
 
     full = os.path.join(args.workdir, "zeros.sh2")
     with open(full, "wb") as f:
