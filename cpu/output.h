@@ -284,13 +284,16 @@ template <format_text F, typename... Args>
   static constexpr auto segments = parse<F>();
   static_assert(argument_count(segments) == sizeof...(Args), "argument count does not match the format");
   constexpr bool ends_line = F.text[F.length - 1] == '\n';
+  char* end;
   if constexpr (has_string(segments)) {
     detail::render_slow<F, segments, 0>(args...);
+    end = state.cursor;
   } else {
     static_assert(fixed_bound(segments) + detail::overshoot <= line_reserve, "format too long for one line");
-    state.cursor = detail::render<F, segments, 0>(state.cursor, args...);
+    end = detail::render<F, segments, 0>(state.cursor, args...);
+    state.cursor = end;
   }
-  if (state.cursor > state.limit || (ends_line && state.line_at_once)) flush();
+  if (end > state.limit || (ends_line && state.line_at_once)) flush();
 }
 
 }  // namespace out
