@@ -8,12 +8,15 @@ costs). Reports traced lines per second (medians), peak resident memory, the
 start-up on a two-byte file against an empty C++ program built with the same
 flags (hyperfine), and the load of a 16 MiB file.
 
-The runs of the programs compared are interleaved, so that a change in the
-machine's load falls on all of them alike. With --compare, a second cputest
-(an earlier build, say) is measured beside the first.
+Rates are taken from process time (user and system), which other jobs on a
+shared machine disturb far less than the wall clock; on a quiet machine the
+two agree. --wall-clock uses the wall clock instead. The runs of the programs
+compared are interleaved, so that a change in the machine's load falls on all
+of them alike. With --compare, a second cputest (an earlier build, say) is
+measured beside the first.
 
 usage: run_benchmarks.py CPUTEST CPUTEST_PRINTF MAKE_WORKLOAD EMPTY_PROGRAM WORKDIR
-                         [--runs N] [--compare OTHER_CPUTEST]
+                         [--runs N] [--compare OTHER_CPUTEST] [--wall-clock]
 """
 import argparse
 import json
@@ -28,24 +31,25 @@ WORKLOADS = [("loop", 24), ("straight", 22), ("mixed", 22), ("branchy", 18), ("m
 HEADER_LINES = 5  # banner and counts line
 
 
-def run(argv, stdout_path):
-    """Runs once; returns the wall seconds."""
+def run(argv, stdout_path, wall_clock=False):
+    """Runs once; returns the process time (user and system) in seconds, or
+    the wall-clock time."""
     with open(stdout_path, "wb") as out:
         start = time.perf_counter()
         child = subprocess.Popen(argv, stdout=out, stderr=subprocess.DEVNULL)
-        _, status, _ = os.wait4(child.pid, 0)
+        _, status, usage = os.wait4(child.pid, 0)
         wall = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"{' '.join(argv)} failed")
-    return wall
+    return wall if wall_clock else usage.ru_utime + usage.ru_stime
 
 
-def interleaved_medians(commands, runs):
-    """Median wall seconds of each (argv, stdout path), run in turns."""
+def interleaved_medians(commands, runs, wall_clock):
+    """Median seconds of each (argv, stdout path), run in turns."""
     times = [[] for _ in commands]
     for _ in range(runs):
         for i, (argv, stdout_path) in enumerate(commands):
-            times[i].append(run(argv, stdout_path))
+            times[i].append(run(argv, stdout_path, wall_clock))
     return [statistics.median(t) for t in times]
 
 
@@ -89,6 +93,7 @@ def main():
         parser.add_argument(name)
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--compare")
+    parser.add_argument("--wall-clock", action="store_true")
     args = parser.parse_args()
     os.makedirs(args.workdir, exist_ok=True)
     trace = os.path.join(args.workdir, "trace.out")
@@ -111,8 +116,8 @@ def main():
                     (["cat", trace], os.devnull)]
         if args.compare:
             commands += [([args.compare, program], os.devnull), ([args.compare, program], other_trace)]
-        null, to_file, cat, *other = interleaved_medians(commands, args.runs)
-        base, = interleaved_medians([([args.baseline, program], os.devnull)], baseline_runs)
+        null, to_file, cat, *other = interleaved_medians(commands, args.runs, args.wall_clock)
+        base, = interleaved_medians([([args.baseline, program], os.devnull)], baseline_runs, args.wall_clock)
         row = [name, f"{lines / 1e6:.1f} M", rate(lines, null), rate(lines, to_file),
                f"{null / to_file * 100:.0f}%", f"{lines / base / 1e6:.1f} M/s", f"{base / null:.1f}x",
                rate(lines, cat), f"{peak_rss([args.cputest, program]):.1f} MiB"]
@@ -142,7 +147,7 @@ def main():
     commands = [([args.cputest, full], os.devnull)]
     if args.compare:
         commands.append(([args.compare, full], os.devnull))
-    full_times = interleaved_medians(commands, args.runs)
+    full_times = interleaved_medians(commands, args.runs, args.wall_clock)
     print(f"16 MiB file of zeros: {full_times[0] * 1000:.1f} ms, peak RSS {peak_rss([args.cputest, full]):.1f} MiB")
     if args.compare:
         print(f"16 MiB file, compared cputest: {full_times[1] * 1000:.1f} ms, "

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -49,6 +50,12 @@ inline bool sr_bit(std::uint32_t bit) { return (sh2_state.SR & bit) != 0; }
 
 inline constexpr std::uint32_t memory_size = 0x1000000;
 extern std::array<std::uint8_t, memory_size> sh2_memory;
+
+// Asks for the first size bytes of memory, which a load is about to fill, to
+// be backed by large pages where the system has them: a file of megabytes
+// then costs a handful of page faults instead of one per 4 KiB.
+inline constexpr std::size_t large_page = 0x200000;
+void prepare_memory(std::uint32_t size);
 
 inline std::uint32_t mem_read_byte(std::uint32_t address) {
   return address < memory_size ? sh2_memory[address] : 0u;

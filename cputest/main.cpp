@@ -91,6 +91,7 @@ int main(int argc, char** argv) {
     out::print<"%s does not fit in the 16 MiB memory!\n">(path);
     return 1;
   }
+  prepare_memory(static_cast<std::uint32_t>(size));
   const std::uint32_t loaded = load(file, static_cast<std::uint32_t>(size));
   std::fclose(file);
 
