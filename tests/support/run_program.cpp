@@ -104,14 +104,17 @@ running_program start_program(const std::vector<std::string>& argv, const run_op
   for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
     posix_spawn_file_actions_addclose(&actions, fd);
 
-  // Whatever the test runner did with them, the child gets the break signals
-  // with their default actions and unblocked.
+  // Whatever the test runner (or an earlier start, which ignores SIGPIPE) did
+  // with them, the child gets the break signals and SIGPIPE with their
+  // default actions and unblocked.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t defaults, no_signals;
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGINT);
   sigaddset(&defaults, SIGTERM);
+  sigaddset(&defaults, SIGHUP);
+  sigaddset(&defaults, SIGPIPE);
   sigemptyset(&no_signals);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setsigmask(&attributes, &no_signals);

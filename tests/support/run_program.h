@@ -45,8 +45,8 @@ struct running_program {
   std::chrono::steady_clock::time_point deadline;
 };
 
-// Starts the child with SIGINT and SIGTERM at their default actions and no
-// signal blocked; options.timeout bounds the whole run.
+// Starts the child with SIGINT, SIGTERM, SIGHUP and SIGPIPE at their default
+// actions and no signal blocked; options.timeout bounds the whole run.
 running_program start_program(const std::vector<std::string>& argv,
                               const run_options& options = {});
 
