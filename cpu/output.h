@@ -166,8 +166,8 @@ extern buffer_state state;
 extern char buffer[buffer_size + line_reserve];
 
 [[gnu::always_inline]] inline char* cursor() { return state.cursor.load(std::memory_order_relaxed); }
-// The fence keeps the compiler from storing the cursor ahead of the bytes it
-// covers; it costs no instruction.
+// Moves the cursor past bytes just stored. The fence keeps the compiler from
+// storing the cursor ahead of them; it costs no instruction.
 [[gnu::always_inline]] inline void advance_to(char* end) {
   std::atomic_signal_fence(std::memory_order_release);
   state.cursor.store(end, std::memory_order_relaxed);
