@@ -28,6 +28,9 @@ struct run_options {
   // "NAME=value" entries added to the child's environment, each replacing a
   // variable of the same name.
   std::vector<std::string> env;
+  // Standard output is a pseudo-terminal in raw mode (bytes pass unchanged)
+  // instead of a pipe; `out` is what the terminal received.
+  bool terminal = false;
 };
 
 // argv[0] is the path of the program; the child sees it as its name.
