@@ -156,36 +156,40 @@ bool wait_for_file(const std::string& path, off_t min_size, std::chrono::steady_
 
 TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
   const std::string endless = program_file(words({0x001B}));
+  enum destination { file, pipe, terminal };
   const struct {
     int signal;
-    bool to_file;        // else to a pipe
+    destination to;
     bool while_loading;  // else while tracing
   } cases[] = {
-      {SIGINT, true, false},  {SIGTERM, true, false},  {SIGHUP, true, false},
-      {SIGINT, false, false}, {SIGTERM, false, false}, {SIGHUP, false, false},
+      {SIGINT, file, false},     {SIGTERM, file, false}, {SIGHUP, file, false},
+      {SIGINT, pipe, false},     {SIGTERM, pipe, false}, {SIGHUP, pipe, false},
+      {SIGINT, terminal, false},
       // Nothing has been written yet, and the banner is buffered.
-      {SIGTERM, true, true},  {SIGHUP, false, true},
+      {SIGTERM, file, true},     {SIGHUP, pipe, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.to_file ? ", to a file" : ", to a pipe") +
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + " to " +
+                 (c.to == file ? "a file" : c.to == pipe ? "a pipe" : "a terminal") +
                  (c.while_loading ? ", while loading" : ", while tracing"));
     const std::string trace = test_support::make_temp_dir() + "/trace";
     std::string script = R"(exec "$CPUTEST" "$1")";
     if (c.while_loading)
       script = R"(export FAULTY_IO_READ_PAUSE="$2.loading" LD_PRELOAD="$FAULTY_IO"; )" + script;
-    if (c.to_file) script += R"( >"$2")";
+    if (c.to == file) script += R"( >"$2")";
     run_options options;
     options.env = environment();
+    options.terminal = c.to == terminal;
     test_support::running_program child = test_support::start_program(shell(script, endless, trace), options);
     EXPECT_TRUE(c.while_loading ? wait_for_file(trace + ".loading", 0, child.deadline)
-                : c.to_file     ? wait_for_file(trace, 1, child.deadline)
+                : c.to == file  ? wait_for_file(trace, 1, child.deadline)
                                 : test_support::wait_for_output(child, sleep_line));
     kill(child.pid, c.signal);
     const program_result r = test_support::finish_program(child);
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.term_signal, c.signal);
     EXPECT_EQ(r.err, "");
-    const std::string out = c.to_file ? read_file(trace) : r.out;
+    const std::string out = c.to == file ? read_file(trace) : r.out;
     if (c.while_loading) {
       EXPECT_EQ(out, cputest_banner);
     } else {
