@@ -46,7 +46,6 @@ struct load_result {
 
 // Copies the file into memory from address 0. Fewer bytes than expected are
 // stored only if the file shrank meanwhile; a read error fails the load.
-
 load_result load(int file, std::uint32_t expected) {
   std::uint32_t address = 0;
   char chunk[65536];
