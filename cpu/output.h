@@ -8,11 +8,14 @@
 // stores into a large buffer and no format parsing. The buffer goes out in big
 // writes: when it fills, at flush() and when the process ends normally. When
 // standard output is a terminal every completed line is written at once.
+// A write that fails for good ends the process with a message on standard
+// error; SIGINT, SIGTERM and SIGHUP end it once every complete line is out.
 // The conversions understood are those of format.h.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -33,14 +36,27 @@ inline constexpr std::size_t buffer_size = 256 * 1024;
 inline constexpr std::size_t line_reserve = 512;
 
 struct buffer_state {
-  char* cursor;      // next free byte
+  // Next free byte. A break signal's handler writes out the whole lines
+  // before it, so it is atomic and moves only past bytes already stored.
+  std::atomic<char*> cursor;
   char* limit;       // flushed as soon as the cursor passes this
   bool line_at_once; // standard output is a terminal
 };
 extern buffer_state state;
 extern char buffer[buffer_size + line_reserve];
 
-// Writes out everything buffered.
+[[gnu::always_inline]] inline char* cursor() { return state.cursor.load(std::memory_order_relaxed); }
+// Moves the cursor past bytes just stored. The fence keeps the compiler from
+// storing the cursor ahead of them; it costs no instruction.
+[[gnu::always_inline]] inline void advance_to(char* end) {
+  std::atomic_signal_fence(std::memory_order_release);
+  state.cursor.store(end, std::memory_order_relaxed);
+}
+
+// Writes out what is buffered. To standard output only whole lines go out: a
+// partial last line stays at the start of the buffer until it is complete or
+// the process ends, so that nothing written ever ends inside a line. Into a
+// capture everything goes.
 void flush();
 // Sends all later output to sink(target, bytes, size) at each flush instead
 // of to standard output; a null sink returns to standard output.
@@ -58,7 +74,8 @@ inline void capture_into(std::string* text) {
 // Drops everything buffered and not yet written.
 void discard();
 // Decides, once, whether each line goes out at once (terminal) or in big
-// writes, and arranges for the buffer to be written when the process ends.
+// writes, arranges for the buffer to be written when the process ends, and
+// takes over SIGINT, SIGTERM and SIGHUP (unless they are ignored).
 void start();
 // Appends bytes of any length (the %s path).
 void append(const char* bytes, std::size_t size);
@@ -287,11 +304,11 @@ template <format_text F, typename... Args>
   char* end;
   if constexpr (has_string(segments)) {
     detail::render_slow<F, segments, 0>(args...);
-    end = state.cursor;
+    end = cursor();
   } else {
     static_assert(fixed_bound(segments) + detail::overshoot <= line_reserve, "format too long for one line");
-    end = detail::render<F, segments, 0>(state.cursor, args...);
-    state.cursor = end;
+    end = detail::render<F, segments, 0>(cursor(), args...);
+    advance_to(end);
   }
   if (end > state.limit || (ends_line && state.line_at_once)) flush();
 }
