@@ -39,13 +39,15 @@ struct buffer_state {
   // Next free byte. A break signal's handler writes out the whole lines
   // before it, so it is atomic and moves only past bytes already stored.
   std::atomic<char*> cursor;
-  char* limit;       // flushed as soon as the cursor passes this
-  bool line_at_once; // standard output is a terminal
+  char* limit;        // flushed as soon as the cursor passes this
+  bool line_at_once;  // standard output is a terminal
 };
 extern buffer_state state;
 extern char buffer[buffer_size + line_reserve];
 
-[[gnu::always_inline]] inline char* cursor() { return state.cursor.load(std::memory_order_relaxed); }
+[[gnu::always_inline]] inline char* cursor() {
+  return state.cursor.load(std::memory_order_relaxed);
+}
 // Moves the cursor past bytes just stored. The fence keeps the compiler from
 // storing the cursor ahead of them; it costs no instruction.
 [[gnu::always_inline]] inline void advance_to(char* end) {
@@ -105,7 +107,8 @@ constexpr std::uint32_t as_word(T v) {
 inline constexpr auto hex_pairs = [] {
   constexpr char digits[] = "0123456789ABCDEF";
   std::array<std::uint16_t, 256> pairs{};
-  for (unsigned b = 0; b < 256; ++b) pairs[b] = static_cast<std::uint16_t>(digits[b >> 4] | digits[b & 0xF] << 8);
+  for (unsigned b = 0; b < 256; ++b)
+    pairs[b] = static_cast<std::uint16_t>(digits[b >> 4] | digits[b & 0xF] << 8);
   return pairs;
 }();
 
@@ -168,7 +171,8 @@ inline char* put_hex(char* p, std::int8_t v) {
   if constexpr (Width <= 1) {
     const auto byte = static_cast<std::uint8_t>(v);
     const unsigned digits = v < 0 ? 8 : 1 + (byte >= 0x10);
-    const std::uint64_t chars = 0x464646464646u | std::uint64_t{hex_pairs[byte]} << 48;  // "FFFFFF" and two
+    // "FFFFFF" and the byte's two digits.
+    const std::uint64_t chars = 0x464646464646u | std::uint64_t{hex_pairs[byte]} << 48;
     const std::uint64_t kept = chars >> (8 * (8 - digits));
     std::memcpy(p, &kept, 8);
     return p + digits;
@@ -184,7 +188,8 @@ inline constexpr auto small_decimals = [] {
   for (std::uint32_t v = 0; v < 256; ++v) {
     const std::uint32_t digits = v < 10 ? 1 : v < 100 ? 2 : 3;
     std::uint32_t entry = digits << 24;
-    for (std::uint32_t i = 0, rest = v; i < digits; ++i, rest /= 10) entry |= ('0' + rest % 10) << (8 * (digits - 1 - i));
+    for (std::uint32_t i = 0, rest = v; i < digits; ++i, rest /= 10)
+      entry |= ('0' + rest % 10) << (8 * (digits - 1 - i));
     entries[v] = entry;
   }
   return entries;
@@ -214,10 +219,10 @@ inline char* put_unsigned(char* p, std::uint32_t v) {
 inline char* put_signed(char* p, std::int32_t v) {
   const bool negative = v < 0;
   *p = '-';
-  const std::uint32_t magnitude = negative ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  const std::uint32_t magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
   return put_unsigned(p + negative, magnitude);
 }
-
 
 template <segment S, typename Arg>
 inline char* put_conversion(char* p, Arg arg) {
@@ -225,9 +230,9 @@ inline char* put_conversion(char* p, Arg arg) {
     return put_signed(p, static_cast<std::int32_t>(as_word(arg)));
   } else if constexpr (S.kind == conversion::unsigned_decimal) {
     return put_unsigned(p, as_word(arg));
-  } else if constexpr (S.kind == conversion::hex && (std::is_same_v<Arg, std::uint16_t> ||
-                                                     std::is_same_v<Arg, std::uint8_t> ||
-                                                     std::is_same_v<Arg, std::int8_t>)) {
+  } else if constexpr (S.kind == conversion::hex &&
+                       (std::is_same_v<Arg, std::uint16_t> || std::is_same_v<Arg, std::uint8_t> ||
+                        std::is_same_v<Arg, std::int8_t>)) {
     return put_hex<S.width>(p, arg);
   } else if constexpr (S.kind == conversion::hex) {
     return put_hex<S.width>(p, as_word(arg));
@@ -299,14 +304,16 @@ inline void render_slow_next(Arg arg, Rest... rest) {
 template <format_text F, typename... Args>
 [[gnu::always_inline]] inline void print(Args... args) {
   static constexpr auto segments = parse<F>();
-  static_assert(argument_count(segments) == sizeof...(Args), "argument count does not match the format");
+  static_assert(argument_count(segments) == sizeof...(Args),
+                "argument count does not match the format");
   constexpr bool ends_line = F.text[F.length - 1] == '\n';
   char* end;
   if constexpr (has_string(segments)) {
     detail::render_slow<F, segments, 0>(args...);
     end = cursor();
   } else {
-    static_assert(fixed_bound(segments) + detail::overshoot <= line_reserve, "format too long for one line");
+    static_assert(fixed_bound(segments) + detail::overshoot <= line_reserve,
+                  "format too long for one line");
     end = detail::render<F, segments, 0>(cursor(), args...);
     advance_to(end);
   }

@@ -17,9 +17,10 @@ TEST(rendering, numbers_come_out_as_printf_gives_them) {
   char text[96];
   out::capture_into(&got);
 
-  const std::uint32_t words[] = {0,    1,    9,     10,    15,      16,         99,         100,
-                                 255,  256,  999,   1000,  4095,    9999,       10000,      65535,
-                                 65536, 99999, 100000, 0x7FFFFFFF, 0x80000000, 0xFFFFFF80, 0xFFFFFFFF};
+  const std::uint32_t words[] = {0,      1,          9,          10,         15,        16,
+                                 99,     100,        255,        256,        999,       1000,
+                                 4095,   9999,       10000,      65535,      65536,     99999,
+                                 100000, 0x7FFFFFFF, 0x80000000, 0xFFFFFF80, 0xFFFFFFFF};
   for (const std::uint32_t v : words) {
     out::print<"%d|%lu|%X|%08X|%04X|%c\n">(v, v, v, v, v, 'x');
     std::snprintf(text, sizeof text, "%d|%lu|%X|%08X|%04X|%c\n", static_cast<int>(v),
