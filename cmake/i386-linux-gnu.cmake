@@ -2,7 +2,8 @@
 # host's gcc and g++ with -m32. Used by the m32 preset.
 #
 # Naming a system makes this a cross build: programs needed while building are
-# built for the host instead (cmake/HostTools.cmake).
+# built for the host instead (cmake/HostTools.cmake), and the tests run only
+# where this host executes i386 programs (cmake/TargetPrograms.cmake).
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i386)
 
