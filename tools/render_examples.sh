@@ -44,6 +44,10 @@ commands() {
     echo '{ruvo} -d {samples}/sample_disc.bin'
     echo 'echo $?'
     ;;
+  ruvo-full)
+    echo '{ruvo} -d {samples}/sample_disc.bin -i >/dev/full'
+    echo 'echo $?'
+    ;;
   *) return 1 ;;
   esac
 }
