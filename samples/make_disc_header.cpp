@@ -81,14 +81,14 @@ std::string msf(std::size_t sectors) {
 }
 
 std::string cue_sheet(const std::string& raw_path) {
-  const std::string name = raw_path.substr(raw_path.rfind('/') + 1);
-  return "REM The ruvo sample disc: a data track and a short audio track.\n"
-         "FILE \"" + name + "\" BINARY\n"
-         "  TRACK 01 MODE1/2352\n"
-         "    INDEX 01 00:00:00\n"
-         "  TRACK 02 AUDIO\n"
-         "    INDEX 00 " + msf(data_sectors) + "\n"
-         "    INDEX 01 " + msf(data_sectors + pregap_sectors) + "\n";
+  std::string sheet = "REM The ruvo sample disc: a data track and a short audio track.\n";
+  sheet += "FILE \"" + raw_path.substr(raw_path.rfind('/') + 1) + "\" BINARY\n";
+  sheet += "  TRACK 01 MODE1/2352\n";
+  sheet += "    INDEX 01 00:00:00\n";
+  sheet += "  TRACK 02 AUDIO\n";
+  sheet += "    INDEX 00 " + msf(data_sectors) + "\n";
+  sheet += "    INDEX 01 " + msf(data_sectors + pregap_sectors) + "\n";
+  return sheet;
 }
 
 bool write_file(const char* path, const void* bytes, std::size_t size) {
