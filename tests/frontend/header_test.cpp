@@ -46,7 +46,9 @@ const header_case header_cases[] = {
      invalid_header},
     {"ZeroInsteadOfFinalSpace", {{hardware_id.offset, "SEGA SEGASATURN\0"s}}, invalid_header},
     {"LowerCaseHardware", {{hardware_id.offset, "sega segasaturn "}}, invalid_header},
-    {"VersionBeforeDisc", {{version.offset, "v1.000"}, {device_info.offset, "CD-2/2"}}, silly_version},
+    {"VersionBeforeDisc",
+     {{version.offset, "v1.000"}, {device_info.offset, "CD-2/2"}},
+     silly_version},
     {"VersionWithLeadingSpace", {{version.offset, " V1.00"}}, silly_version},
     {"DiscBeforeDevices", {{device_info.offset, "CD-2/2  "}, {peripherals.offset, "A"}}, not_first},
     // The device information as scanf reads "CD-%d/%d".
@@ -59,7 +61,9 @@ const header_case header_cases[] = {
     {"SpaceAndSign", {{device_info.offset, "CD- +1/2"}}, ""},
     {"TabBeforeNumber", {{device_info.offset, "CD-\t1/2 "}}, ""},
     {"NoDiscCount", {{device_info.offset, "CD-1    "}}, ""},
-    {"NumberInTheNextField", {{device_info.offset, "CD-     "}, {area_codes.offset, "1/1JTUE   "}}, ""},
+    {"NumberInTheNextField",
+     {{device_info.offset, "CD-     "}, {area_codes.offset, "1/1JTUE   "}},
+     ""},
     {"DigitsRunIntoTheNextField",
      {{device_info.offset, "CD-00000"}, {area_codes.offset, "1 JTUE    "}},
      ""},
@@ -72,7 +76,9 @@ const header_case header_cases[] = {
      "Device: Analog Joystick used but not emulated.\n"},
     {"Mouse", {{peripherals.offset, "M"}}, "Device: Mouse used but not emulated.\n"},
     {"Keyboard", {{peripherals.offset, "JK"}}, "Device: Keyboard used but not emulated.\n"},
-    {"SteeringWheel", {{peripherals.offset, "S"}}, "Device: Steering Wheel used but not emulated.\n"},
+    {"SteeringWheel",
+     {{peripherals.offset, "S"}},
+     "Device: Steering Wheel used but not emulated.\n"},
     {"Multitap", {{peripherals.offset, "T"}}, "Device: Multitap used but not emulated.\n"},
     {"ZeroDoesNotEndTheSearch",
      {{peripherals.offset, "J\0\0A"s}},
@@ -190,7 +196,9 @@ const listing_case listing_cases[] = {
       {"$06002000 (100671488)", "$00000000 (0)"},
       {"$06001000 (100667392)", "$80000001 (2147483649)"}}},
     // The title, trimmed of spaces at its end.
-    {"TitleAllSpaces", {{title.offset, std::string(112, ' ')}}, {{"Title: TEST GAME\n", "Title: \n"}}},
+    {"TitleAllSpaces",
+     {{title.offset, std::string(112, ' ')}},
+     {{"Title: TEST GAME\n", "Title: \n"}}},
     {"TitleWithZeroInside",
      {{title.offset, "TEST\0GAME"s}},
      {{"Title: TEST GAME\n", "Title: TEST\n"}}},
@@ -235,9 +243,12 @@ TEST(announcement, title_is_trimmed_the_same_way) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST(listing, bundled_sample) {
-  const auto result = run_ruvo({"-d", SAMPLE_DISC_PATH, "-i"});
-  EXPECT_EQ(result.out, banner +
+class bundled_sample : public testing::TestWithParam<const char*> {};
+
+// The plain image, the raw image and its CUE sheet hold the same disc.
+TEST_P(bundled_sample, lists_and_announces_the_same_disc) {
+  const auto listed = run_ruvo({"-d", GetParam(), "-i"});
+  EXPECT_EQ(listed.out, banner +
                             "Hardware: SEGA SEGASATURN \n"
                             "Maker ID: RUVO DEVELOPERS \n"
                             "Product Number: RV-00014  \n"
@@ -252,7 +263,18 @@ TEST(listing, bundled_sample) {
                             "Slave  SP: $00100006 (1048582)\n"
                             "First Read Address: $00400006 (4194310)\n"
                             "First Read Size: $00000000 (0)\n");
-  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(listed.exit_status, 1);
+  const auto announced = run_ruvo({"-d", GetParam()});
+  EXPECT_EQ(announced.out,
+            banner + "Playing game \"RUVO SAMPLE DISC\".\nNo CPU emulation has began.\n");
+  EXPECT_EQ(announced.err, "");
+  EXPECT_EQ(announced.exit_status, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ruvo, bundled_sample, testing::Values(SAMPLE_DISC_PATH, SAMPLE_CUE_PATH, SAMPLE_RAW_PATH),
+    [](const auto& info) {
+      return std::string(info.index == 0 ? "Plain" : info.index == 1 ? "CueSheet" : "RawImage");
+    });
 
 }  // namespace

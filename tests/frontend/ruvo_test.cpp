@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "raw_sector.h"
+
 namespace ruvo_test {
 
 std::string usage() {
@@ -75,6 +77,18 @@ const std::string valid_listing =
     "Slave  SP: $06001000 (100667392)\n"
     "First Read Address: $06004000 (100679680)\n"
     "First Read Size: $FFFFFFFF (4294967295)\n";
+
+std::string raw_image(const std::string& area, unsigned char mode, std::size_t sectors) {
+  std::string data = area;
+  data.resize(sectors * raw_sector::data_size, '\0');
+  std::string image(sectors * raw_sector::size, '\0');
+  for (std::size_t i = 0; i < sectors; ++i)
+    raw_sector::put_raw_sector(
+        reinterpret_cast<unsigned char*>(&image[i * raw_sector::size]),
+        static_cast<std::uint32_t>(i), mode,
+        reinterpret_cast<const unsigned char*>(&data[i * raw_sector::data_size]));
+  return image;
+}
 
 std::string image_file(const std::string& bytes) {
   const std::string path = test_support::make_temp_dir() + "/disc.bin";

@@ -34,6 +34,10 @@ extern const std::string valid_listing;
 inline const std::string valid_announcement =
     "Playing game \"TEST GAME\".\nNo CPU emulation has began.\n";
 
+// The area in raw sectors (2352 bytes each, see raw_sector.h) of the given
+// mode, its 3584 bytes in the first two; Mode 2 sectors are form 1.
+std::string raw_image(const std::string& area, unsigned char mode, std::size_t sectors = 2);
+
 // Writes the bytes to a fresh file and returns its path.
 std::string image_file(const std::string& bytes);
 
