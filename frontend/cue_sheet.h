@@ -20,7 +20,7 @@ enum class track_mode {
 struct cue_track {
   int number = 0;  // 1 to 99, as the sheet numbers it
   track_mode mode = track_mode::other;
-  std::string mode_name;          // the mode as the sheet writes it, for messages
+  std::string mode_name;          // the mode's name (AUDIO, MODE1/2352, ...), for messages
   std::string path;               // the track's BINARY file, resolved against the sheet's folder
   std::uint32_t sector_size = 0;  // bytes a sector in that file
   std::optional<std::uint64_t> index00;  // byte offset of INDEX 00 in the file, if any
