@@ -44,7 +44,7 @@ constexpr std::array<std::string_view, 14> passed_over = {
     "ARRANGER", "MESSAGE", "ISRC",       "FLAGS", "PREGAP",    "POSTGAP",    "DISC_ID",
 };
 
-constexpr std::uint32_t frames_per_second = 75;
+constexpr long frames_per_second = 75;
 
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
