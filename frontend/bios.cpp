@@ -7,12 +7,12 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdio>
 
 #include "disc_source.h"
 #include "error.h"
 #include "header.h"
 #include "main.h"
+#include "output.h"
 
 int saturn_cdrom = -1;
 
@@ -37,8 +37,13 @@ int emulate_bios(const char* device) {
     display_header();
     return 1;
   }
-  std::printf("Playing game \"%s\".\nNo CPU emulation has began.\n", game_title());
-  if (play_music) play_audio(device);
+  put_text("Playing game \"");
+  put_disc_text(game_title());
+  put_text("\".\nNo CPU emulation has began.\n");
+  if (!play_music) return 1;
+  // Output that is already lost ends the run here, before the drive starts.
+  if (flush_output() != 1) return 0;
+  play_audio(device);
   return 1;
 }
 
@@ -62,10 +67,12 @@ int cdrom_play_track(std::uint8_t start_track) {
   if (breakable([&request] { return ioctl(saturn_cdrom, CDROMPLAYTRKIND, &request); }) < 0)
     return error("Sorry, CD Music cannot be played.\n");
 
-  std::printf("Press Control-C to break play.\n");
+  put_text("Press Control-C to break play.\n");
   for (std::size_t frame = 0;; frame = (frame + 1) % spinner_frames.size()) {
-    std::printf("%c\r", spinner_frames[frame]);
-    std::fflush(stdout);
+    put_format("%c\r", spinner_frames[frame]);
+    // A terminal that has gone or a reader that has left: the drive must not
+    // play on unseen.
+    if (flush_output() != 1) stop_drive_and_exit(0);
     breakable([] { return sleep(1); });
   }
 }

@@ -17,8 +17,8 @@
 #include "cue_sheet.h"
 #include "error.h"
 #include "header_layout.h"
-#include "main.h"
 #include "raw_sector.h"
+#include "read_fully.h"
 
 disc_kind current_disc_kind = disc_kind::as_delivered;
 
@@ -50,27 +50,14 @@ struct source_state {
 };
 source_state source;
 
-// Reads until `size` bytes have come or the descriptor has no more: the
-// count, or -1 when the first read failed.
-ssize_t read_full(int descriptor, void* into, std::size_t size) {
-  std::size_t got = 0;
-  while (got < size) {
-    const ssize_t now =
-        breakable([&] { return read(descriptor, static_cast<char*>(into) + got, size - got); });
-    if (now < 0 && got == 0) return -1;
-    if (now <= 0) break;
-    got += static_cast<std::size_t>(now);
-  }
-  return static_cast<ssize_t>(got);
-}
-
 // The look-ahead first, then the descriptor.
 std::size_t take(void* into, std::size_t size) {
   const std::size_t early = std::min(size, source.lookahead_size - source.lookahead_next);
   std::memcpy(into, source.lookahead.data() + source.lookahead_next, early);
   source.lookahead_next += early;
   if (early == size) return size;
-  const ssize_t late = read_full(source.descriptor, static_cast<char*>(into) + early, size - early);
+  const ssize_t late =
+      read_fully(source.descriptor, static_cast<char*>(into) + early, size - early);
   return early + static_cast<std::size_t>(std::max<ssize_t>(late, 0));
 }
 
@@ -78,7 +65,7 @@ void look_ahead(int descriptor) {
   source = {};
   source.descriptor = descriptor;
   source.lookahead_size = static_cast<std::size_t>(std::max<ssize_t>(
-      read_full(descriptor, source.lookahead.data(), source.lookahead.size()), 0));
+      read_fully(descriptor, source.lookahead.data(), source.lookahead.size()), 0));
 }
 
 std::string_view looked_ahead() { return {source.lookahead.data(), source.lookahead_size}; }
@@ -154,7 +141,7 @@ int read_sheet(const char* path, std::string& text) {
   text.assign(looked_ahead());
   const std::size_t known = text.size();
   text.resize(sheet_limit + 1);
-  const ssize_t more = read_full(source.descriptor, text.data() + known, text.size() - known);
+  const ssize_t more = read_fully(source.descriptor, text.data() + known, text.size() - known);
   if (more < 0 && known == 0)
     return error("%s: cannot read the CUE sheet: %s\n", path, std::strerror(errno));
   text.resize(known + static_cast<std::size_t>(std::max<ssize_t>(more, 0)));

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "disc_source.h"
 #include "error.h"
 #include "main.h"
+#include "output.h"
 
 saturn_game current_game{};
 
@@ -44,7 +44,7 @@ std::uint32_t field_number(header_field field) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-void put_raw(header_field field) { std::fwrite(field_text(field), 1, field.length, stdout); }
+void put_raw(header_field field) { put_disc_text({field_text(field), field.length}); }
 
 int read_failed() { return error("Can not read the CD header!\n"); }
 
@@ -114,7 +114,7 @@ int validify_header() {
   return 1;
 }
 
-const char* game_title() {
+std::string_view game_title() {
   // The search for the title's end may run over the whole rest of the record;
   // once the header has passed its test, disc_number holds 1, so a zero byte
   // lies inside it.
@@ -122,23 +122,25 @@ const char* game_title() {
 }
 
 void display_header() {
-  std::fputs("Hardware: ", stdout);
+  put_text("Hardware: ");
   put_raw(hardware_id);
-  std::fputs("\nMaker ID: ", stdout);
+  put_text("\nMaker ID: ");
   put_raw(maker_id);
-  std::fputs("\nProduct Number: ", stdout);
+  put_text("\nProduct Number: ");
   put_raw(product_number);
-  std::fputs("\nVersion: ", stdout);
+  put_text("\nVersion: ");
   put_raw(version);
-  std::fputs("\nRelease: ", stdout);
+  put_text("\nRelease: ");
   put_raw(release_date);
-  std::printf(" (%s)\nDevice Info: ", strdate(field_text(release_date)).c_str());
+  put_format(" (%s)\nDevice Info: ", strdate(field_text(release_date)).c_str());
   put_raw(device_info);
-  std::fputs("\nArea Codes: ", stdout);
+  put_text("\nArea Codes: ");
   put_raw(area_codes);
-  std::fputs("\nPariphreals(sp?): ", stdout);
+  put_text("\nPariphreals(sp?): ");
   put_raw(peripherals);
-  std::printf("\nTitle: %s\n", game_title());
+  put_text("\nTitle: ");
+  put_disc_text(game_title());
+  put_text("\n");
 
   struct number_line {
     const char* label;
@@ -154,7 +156,7 @@ void display_header() {
   for (const auto& line : numbers) {
     const std::uint32_t value = field_number(line.field);
     // Through unsigned long, so "%lu" shows the 32-bit value on every host.
-    std::printf("%s$%08X (%lu)\n", line.label, static_cast<unsigned>(value),
-                static_cast<unsigned long>(value));
+    put_format("%s$%08X (%lu)\n", line.label, static_cast<unsigned>(value),
+               static_cast<unsigned long>(value));
   }
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "header_layout.h"
 
@@ -35,5 +36,5 @@ int validify_header();
 // Lists every header field on standard output, fourteen lines.
 void display_header();
 
-// The title, trimmed in place by fmttitle (so it stays trimmed).
-const char* game_title();
+// The title as fmttitle trims it; the record is left as it was read.
+std::string_view game_title();

@@ -15,6 +15,7 @@
 
 #include "bios.h"
 #include "error.h"
+#include "output.h"
 
 int show_cdrom_info = 0;
 int play_music = 0;
@@ -25,6 +26,10 @@ std::string program_name;
 namespace {
 
 volatile std::sig_atomic_t break_signal = 0;
+// The exit status for a break that comes while the drive is being stopped.
+volatile std::sig_atomic_t status_at_once = 1;
+
+constexpr std::array<int, 3> break_signal_numbers = {SIGINT, SIGTERM, SIGHUP};
 
 constexpr std::array<const char*, 12> month_names = {
     "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec",
@@ -33,8 +38,7 @@ constexpr std::array<const char*, 12> month_names = {
 sigset_t break_signals() {
   sigset_t set;
   sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
+  for (const int signal_number : break_signal_numbers) sigaddset(&set, signal_number);
   return set;
 }
 
@@ -44,13 +48,9 @@ sigset_t break_signals() {
   // A second break must not cut these writes short either.
   const sigset_t set = break_signals();
   sigprocmask(SIG_BLOCK, &set, nullptr);
-  std::fputs("Break Caught...Exiting...\n", stdout);
-  std::fflush(stdout);
-  if (saturn_cdrom >= 0) {
-    ioctl(saturn_cdrom, CDROMSTOP);
-    close(saturn_cdrom);
-  }
-  std::exit(1);
+  put_text("Break Caught...Exiting...\n");
+  // A break ends a run that went through, unless its message was lost.
+  stop_drive_and_exit(flush_output() == 1 ? 1 : 0);
 }
 
 void check_break() {
@@ -58,15 +58,20 @@ void check_break() {
 }
 
 // The last step boundary: a break that came in at any moment after the
-// handler was installed still ends the run with the break sequence.
+// handler was installed still ends the run with the break sequence. Output
+// that was lost on the way makes the run one that stopped early.
 int finish(int status) {
   break_point();
-  return status;
+  return flush_output() == 1 ? status : 0;
 }
 
 // Only records the signal: printing, stopping the drive and exiting are not safe
 // inside a handler, so the main thread does them when it next looks.
 void crtlc(int signal_number) { break_signal = signal_number; }
+
+// Everything has been written when this can run, so nothing is lost by
+// leaving without the exit path.
+void exit_at_once(int) { _exit(status_at_once); }
 
 void install_break_handler() {
   struct sigaction action {};
@@ -77,19 +82,28 @@ void install_break_handler() {
   action.sa_flags = 0;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
+  // A closed terminal ends the run like a break, unless ruvo was started to
+  // outlive it (nohup leaves SIGHUP ignored).
+  struct sigaction hangup {};
+  sigaction(SIGHUP, nullptr, &hangup);
+  if (hangup.sa_handler != SIG_IGN) sigaction(SIGHUP, &action, nullptr);
+  // A reader that goes away makes the write fail instead of ending the
+  // process, so the drive is still stopped.
+  action.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &action, nullptr);
 }
 
 void intro() {
-  std::printf("ruvo v0.1.4 by the ruvo developers\n");
-  std::printf("Use -h for help\n\n");
+  put_text("ruvo v0.1.4 by the ruvo developers\n");
+  put_text("Use -h for help\n\n");
 }
 
 void help() {
-  std::printf("Usage: %s [-<mhi>] <-d device>\n", program_name.c_str());
-  std::printf("  -d device  -  Set the CD Device to <device>. Default is /dev/cdrom\n");
-  std::printf("  -i         -  Show CDROM header and quit\n");
-  std::printf("  -m         -  Play CDROM Music (CD Audio)\n");
-  std::printf("  -h         -  Show this help\n");
+  put_format("Usage: %s [-<mhi>] <-d device>\n", program_name.c_str());
+  put_text("  -d device  -  Set the CD Device to <device>. Default is /dev/cdrom\n");
+  put_text("  -i         -  Show CDROM header and quit\n");
+  put_text("  -m         -  Play CDROM Music (CD Audio)\n");
+  put_text("  -h         -  Show this help\n");
 }
 
 }  // namespace
@@ -140,13 +154,34 @@ void hold_break() {
   check_break();
 }
 
-char* fmttitle(char* text, std::size_t room) {
+void stop_drive_and_exit(int status) {
+  // A drive can hang on the stop request. A second break then ends the process
+  // at once, with the same status; one that came while the breaks were held is
+  // dropped first (ignoring a signal discards it), so it cannot skip the request.
+  status_at_once = status;
+  for (const int signal_number : break_signal_numbers) {
+    struct sigaction action {};
+    sigaction(signal_number, nullptr, &action);
+    if (action.sa_handler != crtlc) continue;
+    action.sa_handler = SIG_IGN;
+    sigaction(signal_number, &action, nullptr);
+    action.sa_handler = exit_at_once;
+    sigaction(signal_number, &action, nullptr);
+  }
+  const sigset_t set = break_signals();
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  if (saturn_cdrom >= 0) {
+    ioctl(saturn_cdrom, CDROMSTOP);
+    close(saturn_cdrom);
+  }
+  std::exit(status);
+}
+
+std::string_view fmttitle(const char* text, std::size_t room) {
   std::size_t end = 0;
   while (end < room && text[end] != '\0') ++end;
-  if (end == room) end = room - 1;
   while (end > 0 && text[end - 1] == ' ') --end;
-  text[end] = '\0';
-  return text;
+  return {text, end};
 }
 
 const char* strnchr(const char* start, int c, int n) {

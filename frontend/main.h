@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 extern int show_cdrom_info;       // -i: list the header instead of announcing the game
 extern int play_music;            // -m: play the disc's audio after the announcement
@@ -14,10 +15,10 @@ extern std::string program_name;  // the first command-line word, for the usage 
 // 0 to stop now (usage shown or an unknown option reported).
 int parse_options(int argc, char** argv);
 
-// SIGINT and SIGTERM are held off while the program writes, so that a break
-// never cuts a write short, and let in only around the calls that wait on the
-// device. Either function runs the break sequence, which does not return, as
-// soon as it sees a break.
+// The breaks, SIGINT, SIGTERM and SIGHUP, are held off while the program
+// writes, so that a break never cuts a write short, and let in only around the
+// calls that wait on the device. Either function runs the break sequence, which
+// does not return, as soon as it sees a break.
 void allow_break();
 void hold_break();
 
@@ -37,11 +38,14 @@ auto breakable(Call call) {
   return result;
 }
 
-// Trims trailing spaces (code 32 only) off the text in place and returns it. The
-// text ends at its first zero byte, looked for only among the first `room` bytes;
-// when there is none, the last of them becomes the terminator. room is at
-// least 1.
-char* fmttitle(char* text, std::size_t room);
+// Sends the drive, if it is open, the stop request and closes it, then ends the
+// process with status. A break while the request waits ends it at once.
+[[noreturn]] void stop_drive_and_exit(int status);
+
+// The text without its trailing spaces (code 32 only). The text ends at its
+// first zero byte, looked for only among the first `room` bytes, or after them.
+// Nothing is written: the bytes after the shown text stay as they were read.
+std::string_view fmttitle(const char* text, std::size_t room);
 
 // The first of the n bytes at start that equals c (a zero byte does not end the
 // search), or nullptr.

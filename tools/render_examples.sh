@@ -48,6 +48,10 @@ commands() {
     echo '{ruvo} -d {samples}/sample_disc.cue'
     echo 'echo $?'
     ;;
+  ruvo-full)
+    echo '{ruvo} -d {samples}/sample_disc.bin -i >/dev/full'
+    echo 'echo $?'
+    ;;
   *) return 1 ;;
   esac
 }

@@ -4,7 +4,9 @@
 // play or stop request to the file named by FAKE_CDROM_LOG:
 //   play <start track>/<start index>/<end track>/<end index>
 //   stop
-// Every other request goes on to the C library.
+// With FAKE_CDROM_HANG_STOP set, the stop request, once logged, never returns
+// (a signal handler can still end the process). Every other request goes on to
+// the C library.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <linux/cdrom.h>
@@ -30,6 +32,7 @@ void log_request(const char* line, int length) {
 extern "C" int ioctl(int fd, unsigned long request, ...) {
   if (request == CDROMSTOP) {
     log_request("stop\n", 5);
+    while (std::getenv("FAKE_CDROM_HANG_STOP") != nullptr) pause();
     return 0;
   }
   if (request == CDROM_GET_CAPABILITY) return CDC_PLAY_AUDIO;

@@ -146,6 +146,23 @@ TEST(read_header, bytes_past_the_area_are_not_read) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
+class read_header_from_a_pipe : public testing::TestWithParam<int> {};
+
+// The pipe delivers the first bytes, pauses, then the rest: a read that
+// returns less than asked is not the end of the data.
+TEST_P(read_header_from_a_pipe, reads_until_the_area_is_full) {
+  const auto result = test_support::run_program(
+      {"/bin/sh", "-c",
+       "(head -c $2 \"$1\"; sleep .2; tail -c +$(($2 + 1)) \"$1\") | exec \"$0\" -d /dev/stdin -i",
+       RUVO_PATH, image_file(valid_image()), std::to_string(GetParam())});
+  EXPECT_EQ(result.out, banner + valid_listing);
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+// Named by the number of bytes before the pause.
+INSTANTIATE_TEST_SUITE_P(ruvo, read_header_from_a_pipe, testing::Values(100, 256, 1000),
+                         testing::PrintToStringParamName());
+
 TEST(error_reporter, percent_in_the_path_is_printed_as_it_is) {
   const std::string path = test_support::make_temp_dir() + "/%s%n%d%%";
   const auto result = run_ruvo({"-d", path});
@@ -215,6 +232,10 @@ const listing_case listing_cases[] = {
      {{ip_size.offset, "AB\0\0"s}},
      {{"Title: TEST GAME\n", "Title: TEST GAME" + std::string(119, ' ') + "AB\n"},
       {"$00180000 (1572864)", "$00004241 (16961)"}}},
+    {"TrimmingLeavesTheNumbersAlone",
+     {{after_title.offset, "0123456789ABCDEF"}, {ip_size.offset, "  \0\0"s}},
+     {{"Title: TEST GAME\n", "Title: TEST GAME" + std::string(103, ' ') + "0123456789ABCDEF\n"},
+      {"$00180000 (1572864)", "$00002020 (8224)"}}},
 };
 
 class listing : public testing::TestWithParam<listing_case> {};
@@ -234,6 +255,67 @@ TEST_P(listing, shows_the_fields) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ruvo, listing, testing::ValuesIn(listing_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct shown_change {
+  std::string from, raw, on_terminal;  // in the valid listing
+};
+
+struct disc_text_case {
+  const char* name;
+  std::vector<patch> patches;
+  std::vector<shown_change> changes;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const disc_text_case& c, std::ostream* os) { *os << c.name; }
+
+const disc_text_case disc_text_cases[] = {
+    {"TitleThatWritesTheClipboard",
+     {{title.offset, "EVIL\x1B]52;c;aGk=\x07"}},
+     {{"TEST GAME", "EVIL\x1B]52;c;aGk=\x07", "EVIL\\x1B]52;c;aGk=\\x07"}}},
+    {"EdgesOfTheControlRanges",
+     {{maker_id.offset, "\x1F\x20\x7E\x7F\x80\x9F\xA0\xFF"}},
+     {{"RUVO TES", "\x1F\x20\x7E\x7F\x80\x9F\xA0\xFF", "\\x1F ~\\x7F\\x80\\x9F\xA0\xFF"}}},
+    {"EveryOtherField",
+     {{product_number.offset, "\0"s},
+      {version.offset + 1, "\x9B"},
+      {release_date.offset + 7, "\x7F"},
+      {device_info.offset + 6, "\r\n"},
+      {area_codes.offset, "\t"},
+      {peripherals.offset + 1, "\x1B"}},
+     {{"T-1234", "\0-1234"s, "\\x00-1234"},
+      {"V1.000", "V\x9B.000", "V\\x9B.000"},
+      {"19951105 (Nov 5", "1995110\x7F (Nov 0", "1995110\\x7F (Nov 0"},
+      {"CD-1/1  ", "CD-1/1\r\n", "CD-1/1\\x0D\\x0A"},
+      {"JTUE", "\tTUE", "\\x09TUE"},
+      {"J ", "J\x1B", "J\\x1B"}}},
+};
+
+class disc_text : public testing::TestWithParam<disc_text_case> {};
+
+// Through a pipe the bytes go out as they are; on a terminal the ones that
+// would control it are escaped, in the listing and in the announcement.
+TEST_P(disc_text, is_escaped_on_a_terminal_only) {
+  const disc_text_case& c = GetParam();
+  const std::string disc = image_file(patched(c.patches));
+  for (const bool terminal : {false, true}) {
+    SCOPED_TRACE(terminal ? "terminal" : "pipe");
+    std::string listing = valid_listing, announcement = valid_announcement;
+    for (const auto& change : c.changes) {
+      const std::string& to = terminal ? change.on_terminal : change.raw;
+      listing.replace(listing.find(change.from), change.from.size(), to);
+      if (const auto at = announcement.find(change.from); at != std::string::npos)
+        announcement.replace(at, change.from.size(), to);
+    }
+    test_support::run_options options;
+    options.terminal = terminal;
+    EXPECT_EQ(run_ruvo({"-i", "-d", disc}, options).out, banner + listing);
+    EXPECT_EQ(run_ruvo({"-d", disc}, options).out, banner + announcement);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, disc_text, testing::ValuesIn(disc_text_cases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(announcement, title_is_trimmed_the_same_way) {

@@ -1,5 +1,5 @@
 // The command line: option letters, grouping, -d and its path, and the exit
-// status of each way a run can end.
+// status of each way a run can end, lost output included.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -71,6 +71,50 @@ TEST_P(option_scan, output_and_exit_status) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ruvo, option_scan, testing::ValuesIn(option_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Standard output that fails: the failure is reported once, naming its cause,
+// and the run counts as one that stopped early.
+const std::string no_space = "Can not write to standard output: No space left on device\n";
+const std::string closed = "Can not write to standard output: Bad file descriptor\n";
+
+struct output_failure {
+  const char* name;
+  const char* option;    // after -d and a valid image
+  const char* redirect;  // the shell's redirection of ruvo's standard output
+  std::string err;
+};
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const output_failure& c, std::ostream* os) { *os << c.name; }
+
+const output_failure output_failures[] = {
+    {"ListingToAFullDevice", "-i", ">/dev/full", no_space},
+    {"AnnouncementToAFullDevice", "", ">/dev/full", no_space},
+    {"MusicToAFullDevice", "-m", ">/dev/full", no_space},
+    {"UsageToAFullDevice", "-h", ">/dev/full", no_space},
+    {"ListingToClosedOutput", "-i", ">&-", closed},
+    {"AnnouncementToClosedOutput", "", ">&-", closed},
+    {"MusicToClosedOutput", "-m", ">&-", closed},
+};
+
+class output_fails : public testing::TestWithParam<output_failure> {};
+
+TEST_P(output_fails, run_stops_early_with_one_message) {
+  const output_failure& c = GetParam();
+  const fake_drive drive = make_fake_drive();
+  const auto result = test_support::run_program(
+      {"/bin/sh", "-c",
+       std::string("exec env LD_PRELOAD=\"$RUVO_PRELOAD\" \"$0\" \"$@\" ") + c.redirect, RUVO_PATH,
+       "-d", image_file(valid_image()), c.option},
+      through_shell(drive));
+  EXPECT_EQ(result.err, c.err);
+  EXPECT_EQ(result.exit_status, 0);
+  // The lost announcement keeps the drive from being started at all.
+  EXPECT_EQ(requests(drive), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, output_fails, testing::ValuesIn(output_failures),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(option_scan, without_arguments_opens_the_default_drive) {

@@ -41,7 +41,7 @@ testing::AssertionResult spins_until_break(const std::string& out, const std::st
 }
 
 std::string signal_name(const testing::TestParamInfo<int>& info) {
-  return info.param == SIGINT ? "Interrupt" : "Terminate";
+  return info.param == SIGINT ? "Interrupt" : info.param == SIGTERM ? "Terminate" : "Hangup";
 }
 
 class spinner_break : public testing::TestWithParam<int> {};
@@ -62,7 +62,54 @@ TEST_P(spinner_break, stops_the_drive_and_exits_with_one) {
   EXPECT_EQ(requests(drive), "play 2/1/12/99\nstop\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, spinner_break, testing::Values(SIGINT, SIGTERM), signal_name);
+INSTANTIATE_TEST_SUITE_P(ruvo, spinner_break, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         signal_name);
+
+// A drive that hangs on the stop request: a second break ends the process at
+// once, with the status of a break.
+TEST(break_while_stopping, second_break_ends_the_process_at_once) {
+  fake_drive drive = make_fake_drive();
+  drive.options.env.push_back("FAKE_CDROM_HANG_STOP=1");
+  auto child = start_program({RUVO_PATH, "-m", "-d", image_file(valid_image())}, drive.options);
+  ASSERT_TRUE(wait_for_output(child, "\\\r"));
+  kill(child.pid, SIGINT);
+  ASSERT_TRUE(blocked_in(child.pid, SYS_pause));
+  kill(child.pid, SIGINT);
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(spins_until_break(result.out, banner + valid_announcement + prompt, 1));
+  EXPECT_EQ(requests(drive), "play 2/1/12/99\nstop\n");
+}
+
+// Started to outlive its terminal (nohup), ruvo leaves SIGHUP ignored.
+TEST(spinner, hangup_ignored_at_start_is_no_break) {
+  const fake_drive drive = make_fake_drive();
+  auto child = start_program(
+      {"/bin/sh", "-c", "trap '' HUP; exec env LD_PRELOAD=\"$RUVO_PRELOAD\" \"$0\" -m -d \"$1\"",
+       RUVO_PATH, image_file(valid_image())},
+      through_shell(drive));
+  const std::string lead = banner + valid_announcement + prompt;
+  ASSERT_TRUE(wait_for_output(child, lead + "\\\r"));
+  kill(child.pid, SIGHUP);
+  ASSERT_TRUE(wait_for_output(child, lead + "\\\r|\r/\r"));
+  kill(child.pid, SIGINT);
+  EXPECT_EQ(finish_program(child).exit_status, 1);
+}
+
+// With its reader gone the spinner's write fails: the drive is stopped, the
+// failure reported, and the run counts as one that stopped early.
+TEST(spinner, reader_that_leaves_stops_the_drive) {
+  const fake_drive drive = make_fake_drive();
+  auto child = start_program({RUVO_PATH, "-m", "-d", image_file(valid_image())}, drive.options);
+  ASSERT_TRUE(wait_for_output(child, "\\\r"));
+  close(child.out_fd);
+  child.out_fd = -1;
+  child.out_open = false;
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.err, "Can not write to standard output: Broken pipe\n");
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(requests(drive), "play 2/1/12/99\nstop\n");
+}
 
 TEST(spinner, fifth_frame_is_a_backslash_again) {
   const fake_drive drive = make_fake_drive();

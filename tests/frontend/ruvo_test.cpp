@@ -117,6 +117,13 @@ std::string requests(const fake_drive& drive) {
   return text.str();
 }
 
+test_support::run_options through_shell(const fake_drive& drive) {
+  test_support::run_options options = drive.options;
+  for (auto& entry : options.env)
+    if (entry.starts_with("LD_PRELOAD=")) entry.replace(0, 2, "RUVO");
+  return options;
+}
+
 std::string make_fifo() {
   const std::string path = test_support::make_temp_dir() + "/drive";
   if (mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");

@@ -55,6 +55,10 @@ struct fake_drive {
 fake_drive make_fake_drive();
 // The requests the drive got so far.
 std::string requests(const fake_drive& drive);
+// The drive's options for ruvo started by /bin/sh: the shell gets the library
+// in RUVO_PRELOAD instead (a sanitizer build of it cannot load into the shell)
+// and starts ruvo with `exec env LD_PRELOAD="$RUVO_PRELOAD" ...`.
+test_support::run_options through_shell(const fake_drive& drive);
 
 // A fresh FIFO: a drive that blocks in open until a writer comes, and in read
 // until the writer sends or closes.

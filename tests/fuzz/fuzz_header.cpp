@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "header.h"
@@ -30,11 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (validify_header() == 1) check(current_game.disc_number == 1);
   display_header();
 
-  // The title is trimmed once and for all, and always ends inside the record.
-  const char* const title = game_title();
-  const std::size_t length = std::strlen(title);
-  check(title + length < record + sizeof current_game);
-  check(length == 0 || title[length - 1] != ' ');
+  // The title is trimmed without a byte of the record changing, and always
+  // ends inside it.
+  const saturn_game before = current_game;
+  const std::string_view title = game_title();
+  check(std::memcmp(&before, &current_game, sizeof current_game) == 0);
+  check(title.data() + title.size() <= record + sizeof current_game);
+  check(title.empty() || title.back() != ' ');
 
   check(strdate(record + release_date.offset).size() <= 12);
 
@@ -46,10 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Trimming within exactly the input's bytes, so that a step past them shows.
   if (size > 0) {
-    std::vector<char> text(data, data + size);
-    const char* const trimmed = fmttitle(text.data(), text.size());
-    const std::size_t end = strnlen(trimmed, text.size());
-    check(end < text.size() && (end == 0 || trimmed[end - 1] != ' '));
+    const std::vector<char> text(data, data + size);
+    const std::string_view trimmed = fmttitle(text.data(), text.size());
+    check(trimmed.data() == text.data() && trimmed.size() <= text.size());
+    check(trimmed.empty() || trimmed.back() != ' ');
   }
   return 0;
 }

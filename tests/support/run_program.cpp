@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,7 +22,8 @@ namespace {
 
 void set_nonblocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
 
-// Reads what is available; returns false once the pipe is closed.
+// Reads what is available; returns false once the pipe is closed (or, for a
+// pseudo-terminal, once the child's side of it is: EIO).
 bool drain(int fd, std::string& into) {
   char chunk[65536];
   for (;;) {
@@ -89,12 +91,30 @@ struct temp_dirs {
   }
 };
 
+// A pseudo-terminal that passes every byte unchanged: [0] the test's side,
+// [1] the child's.
+void open_terminal(int ends[2]) {
+  ends[0] = posix_openpt(O_RDWR | O_NOCTTY);
+  char name[64];
+  if (ends[0] < 0 || grantpt(ends[0]) != 0 || unlockpt(ends[0]) != 0 ||
+      ptsname_r(ends[0], name, sizeof name) != 0)
+    throw std::runtime_error("no pseudo-terminal");
+  ends[1] = open(name, O_RDWR | O_NOCTTY);
+  termios mode;
+  if (ends[1] < 0 || tcgetattr(ends[1], &mode) != 0) throw std::runtime_error("no pseudo-terminal");
+  cfmakeraw(&mode);
+  tcsetattr(ends[1], TCSANOW, &mode);
+}
+
 }  // namespace
 
 running_program start_program(const std::vector<std::string>& argv, const run_options& options) {
   int out_pipe[2], err_pipe[2], in_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0 || pipe(in_pipe) != 0)
+  if (options.terminal)
+    open_terminal(out_pipe);
+  else if (pipe(out_pipe) != 0)
     throw std::runtime_error("pipe failed");
+  if (pipe(err_pipe) != 0 || pipe(in_pipe) != 0) throw std::runtime_error("pipe failed");
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -104,14 +124,14 @@ running_program start_program(const std::vector<std::string>& argv, const run_op
   for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
     posix_spawn_file_actions_addclose(&actions, fd);
 
-  // Whatever the test runner did with them, the child gets the break signals
-  // with their default actions and unblocked.
+  // Whatever the test runner did with them (it ignores SIGPIPE), the child gets
+  // these signals with their default actions and unblocked.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t defaults, no_signals;
   sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGTERM);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+    sigaddset(&defaults, signal_number);
   sigemptyset(&no_signals);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setsigmask(&attributes, &no_signals);

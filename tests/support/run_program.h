@@ -28,6 +28,9 @@ struct run_options {
   // "NAME=value" entries added to the child's environment, each replacing a
   // variable of the same name.
   std::vector<std::string> env;
+  // Standard output is a pseudo-terminal in raw mode (bytes pass unchanged)
+  // instead of a pipe; `out` is what the terminal received.
+  bool terminal = false;
 };
 
 // argv[0] is the path of the program; the child sees it as its name.
@@ -45,8 +48,8 @@ struct running_program {
   std::chrono::steady_clock::time_point deadline;
 };
 
-// Starts the child with SIGINT and SIGTERM at their default actions and no
-// signal blocked; options.timeout bounds the whole run.
+// Starts the child with SIGINT, SIGTERM, SIGHUP and SIGPIPE at their default
+// actions and no signal blocked; options.timeout bounds the whole run.
 running_program start_program(const std::vector<std::string>& argv,
                               const run_options& options = {});
 
