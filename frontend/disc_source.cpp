@@ -142,9 +142,8 @@ int read_sheet(const char* path, std::string& text) {
   const std::size_t known = text.size();
   text.resize(sheet_limit + 1);
   const ssize_t more = read_fully(source.descriptor, text.data() + known, text.size() - known);
-  if (more < 0 && known == 0)
-    return error("%s: cannot read the CUE sheet: %s\n", path, std::strerror(errno));
-  text.resize(known + static_cast<std::size_t>(std::max<ssize_t>(more, 0)));
+  if (more < 0) return error("%s: cannot read the CUE sheet: %s\n", path, std::strerror(errno));
+  text.resize(known + static_cast<std::size_t>(more));
   if (text.size() > sheet_limit)
     return error("%s: more than %zu bytes, too long for a CUE sheet\n", path, sheet_limit);
   return 1;
