@@ -74,11 +74,6 @@ const spans_case spans_cases[] = {
      {{"d.bin", 3 * sector}},
      2,
      {{"d.bin", sector, sector}}},
-    {"DataOnly",
-     "FILE \"d.bin\" BINARY\n TRACK 01 MODE1/2352\n  INDEX 01 00:00:00\n",
-     {{"d.bin", sector}},
-     2,
-     {}},
     // A missing file, or one that ends before the track begins, holds nothing.
     {"MissingFile",
      "FILE \"d.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n",
