@@ -8,6 +8,8 @@
 // stores into a large buffer and no format parsing. The buffer goes out in big
 // writes: when it fills, at flush() and when the process ends normally. When
 // standard output is a terminal every completed line is written at once.
+// A write that fails for good ends the process with a message on standard
+// error; SIGINT, SIGTERM and SIGHUP end it once every complete line is out.
 //
 // Conversions understood: %d (signed 32-bit decimal), %lu (unsigned 32-bit
 // decimal), %X and %0<w>X (upper-case hexadecimal of the unsigned 32-bit value,
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -153,14 +156,27 @@ inline constexpr std::size_t buffer_size = 256 * 1024;
 inline constexpr std::size_t line_reserve = 512;
 
 struct buffer_state {
-  char* cursor;      // next free byte
+  // Next free byte. A break signal's handler writes out the whole lines
+  // before it, so it is atomic and moves only past bytes already stored.
+  std::atomic<char*> cursor;
   char* limit;       // flush before writing a line that may pass this
   bool line_at_once; // standard output is a terminal
 };
 extern buffer_state state;
 extern char buffer[buffer_size + line_reserve];
 
-// Writes out everything buffered.
+[[gnu::always_inline]] inline char* cursor() { return state.cursor.load(std::memory_order_relaxed); }
+// Moves the cursor past bytes just stored. The fence keeps the compiler from
+// storing the cursor ahead of them; it costs no instruction.
+[[gnu::always_inline]] inline void advance_to(char* end) {
+  std::atomic_signal_fence(std::memory_order_release);
+  state.cursor.store(end, std::memory_order_relaxed);
+}
+
+// Writes out what is buffered. To standard output only whole lines go out: a
+// partial last line stays at the start of the buffer until it is complete or
+// the process ends, so that nothing written ever ends inside a line. Into a
+// capture everything goes.
 void flush();
 // Sends all later output into text (appended at each flush) instead of
 // standard output; nullptr returns to standard output.
@@ -168,7 +184,8 @@ void capture_into(std::string* text);
 // Drops everything buffered and not yet written.
 void discard();
 // Decides, once, whether each line goes out at once (terminal) or in big
-// writes, and arranges for the buffer to be written when the process ends.
+// writes, arranges for the buffer to be written when the process ends, and
+// takes over SIGINT, SIGTERM and SIGHUP (unless they are ignored).
 void start();
 // Appends bytes of any length (the %s path).
 void append(const char* bytes, std::size_t size);
@@ -368,8 +385,12 @@ template <format_text F, typename... Args>
     detail::render_slow<F, segments, 0>(args...);
   } else {
     static_assert(fixed_bound(segments) <= line_reserve, "format too long for one line");
-    if (state.cursor > state.limit) flush();
-    state.cursor = detail::render<F, segments, 0>(state.cursor, args...);
+    char* p = cursor();
+    if (p > state.limit) {
+      flush();
+      p = cursor();
+    }
+    advance_to(detail::render<F, segments, 0>(p, args...));
   }
   if constexpr (F.text[F.length - 1] == '\n') {
     if (state.line_at_once) flush();

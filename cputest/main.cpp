@@ -1,8 +1,12 @@
 // cputest: loads any file into the emulated memory and traces it as SH-2 code,
 // one line per instruction.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "decoder.h"
 #include "output.h"
@@ -27,27 +31,33 @@ void usage(const char* program_name) {
 bool has_no_length(mode_t mode) { return S_ISDIR(mode) || S_ISFIFO(mode) || S_ISSOCK(mode); }
 
 // The file's length in bytes, or -1 when it cannot be determined.
-off_t measure(std::FILE* file) {
+off_t measure(int file) {
   struct stat info {};
-  if (fstat(fileno(file), &info) != 0 || has_no_length(info.st_mode)) return -1;
-  if (fseeko(file, 0, SEEK_END) != 0) return -1;
-  const off_t size = ftello(file);
-  std::rewind(file);
+  if (fstat(file, &info) != 0 || has_no_length(info.st_mode)) return -1;
+  const off_t size = lseek(file, 0, SEEK_END);
+  if (size < 0 || lseek(file, 0, SEEK_SET) != 0) return -1;
   return size;
 }
 
-// Copies the file into memory from address 0 and returns the number of bytes
-// stored, which is less than expected only if the file shrank meanwhile.
-std::uint32_t load(std::FILE* file, std::uint32_t expected) {
+struct load_result {
+  std::uint32_t loaded;  // bytes stored from address 0
+  int error;             // errno of a failed read, or 0
+};
+
+// Copies the file into memory from address 0. Fewer bytes than expected are
+// stored only if the file shrank meanwhile; a read error fails the load.
+load_result load(int file, std::uint32_t expected) {
   std::uint32_t address = 0;
   char chunk[65536];
   while (address < expected) {
     const std::size_t want = std::min<std::size_t>(sizeof chunk, expected - address);
-    const std::size_t got = std::fread(chunk, 1, want, file);
-    for (std::size_t i = 0; i < got; ++i) mem_write_byte(address++, static_cast<unsigned char>(chunk[i]));
-    if (got < want) break;
+    const ssize_t got = read(file, chunk, want);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return {address, errno};
+    if (got == 0) break;
+    for (ssize_t i = 0; i < got; ++i) mem_write_byte(address++, static_cast<unsigned char>(chunk[i]));
   }
-  return address;
+  return {address, 0};
 }
 
 // Kept out of main so that the loop gets the registers to itself.
@@ -73,26 +83,32 @@ int main(int argc, char** argv) {
     out::print<"Cannot determine the size of %s!\n">(path);
     return 1;
   }
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
+  const int file = open(path, O_RDONLY | O_CLOEXEC);
+  if (file < 0) {
     out::print<"Cannot open %s!\n">(path);
     return 1;
   }
   const off_t size = measure(file);
   if (size < 0) {
-    std::fclose(file);
+    close(file);
     out::print<"Cannot determine the size of %s!\n">(path);
     return 1;
   }
   if (size > static_cast<off_t>(memory_size)) {
-    std::fclose(file);
+    close(file);
     out::print<"%s does not fit in the 16 MiB memory!\n">(path);
     return 1;
   }
-  const std::uint32_t loaded = load(file, static_cast<std::uint32_t>(size));
-  std::fclose(file);
+  const load_result load_end = load(file, static_cast<std::uint32_t>(size));
+  close(file);
+  // Half a program traced as if it were all would be a false result. Like
+  // the other load failures this goes to standard output, with the banner.
+  if (load_end.error != 0) {
+    out::print<"Cannot read %s: %s!\n">(path, std::strerror(load_end.error));
+    return 1;
+  }
 
   build_decode_table();
-  trace(loaded);
+  trace(load_end.loaded);
   return 0;
 }

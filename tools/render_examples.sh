@@ -36,6 +36,11 @@ commands() {
     echo '{cputest} halt.bin'
     echo 'echo $?'
     ;;
+  cputest-full)
+    # Standard output that cannot be written.
+    echo '{cputest} {samples}/sample.sh2 > /dev/full'
+    echo 'echo $?'
+    ;;
   ruvo-info)
     echo '{ruvo} -d {samples}/sample_disc.bin -i'
     echo 'echo $?'

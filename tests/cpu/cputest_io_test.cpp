@@ -1,0 +1,180 @@
+// cputest through its binary when writing or reading goes wrong and when it is
+// stopped by a signal: nothing is lost or reported as success, and no line is
+// torn.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cputest_runner.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using test_support::program_result;
+
+const std::string sleep_line = "00000000 001B: SLEEP\n";
+
+std::string write_error(int error) {
+  return std::string("Cannot write to standard output: ") + std::strerror(error) + "!\n";
+}
+
+std::string program_file(const std::string& bytes) {
+  const std::string path = test_support::make_temp_dir() + "/program.bin";
+  test_support::write_file(path, bytes);
+  return path;
+}
+
+// The binary and the fault library for the scripts, and leave for the library
+// to come before the sanitizer runtime.
+test_support::run_options with_faults(std::vector<std::string> env = {}) {
+  const char* const asan = std::getenv("ASAN_OPTIONS");
+  env.push_back(std::string("CPUTEST=") + CPUTEST_PATH);
+  env.push_back(std::string("FAULTY_IO=") + FAULTY_IO_PATH);
+  env.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? std::string(asan) + ":" : "") +
+                "verify_asan_link_order=0");
+  test_support::run_options options;
+  options.env = env;
+  options.timeout = 10s;
+  return options;
+}
+
+// sh -c script, with $1 the program file and $2 a scratch file.
+std::vector<std::string> shell(const std::string& script, const std::string& program,
+                               const std::string& scratch = "/dev/null") {
+  return {"/bin/sh", "-c", script, "sh", program, scratch};
+}
+
+TEST(cputest_io, a_write_that_fails_ends_the_run_with_its_cause) {
+  const std::string one_nop = program_file(words({0x0009}));
+  const std::string endless = program_file(words({0x001B}));
+  const std::string banner_line = "SH-2 CPU Test by the ruvo developers\n";
+  const struct {
+    const char* name;
+    std::string script;
+    std::string program;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"a run that ends, to a full device", R"("$CPUTEST" "$1" >/dev/full; echo "status $?" >&2)",
+       one_nop, "", write_error(ENOSPC) + "status 1\n"},
+      {"an endless run, to a full device", R"("$CPUTEST" "$1" >/dev/full; echo "status $?" >&2)",
+       endless, "", write_error(ENOSPC) + "status 1\n"},
+      {"standard output closed", R"("$CPUTEST" "$1" >&-; echo "status $?" >&2)", endless, "",
+       write_error(EBADF) + "status 1\n"},
+      // A file that can grow no further stops mid-line, as on a full disk.
+      {"a file at its size limit", R"(ulimit -f 64; trap '' XFSZ; "$CPUTEST" "$1" >"$2"; echo "status $?" >&2)",
+       endless, "", write_error(EFBIG) + "status 1\n"},
+      {"the reader gone, SIGPIPE ignored",
+       R"(trap '' PIPE; { "$CPUTEST" "$1"; echo "status $?" >&2; } | head -n 1)", endless, banner_line,
+       write_error(EPIPE) + "status 1\n"},
+      {"the reader gone, SIGPIPE at its default", R"({ "$CPUTEST" "$1"; echo "status $?" >&2; } | head -n 1)",
+       endless, banner_line, "status 141\n"},
+  };
+  const std::string scratch = test_support::make_temp_dir() + "/trace";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const program_result r = test_support::run_program(shell(c.script, c.program, scratch), with_faults());
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, c.err);
+  }
+}
+
+// Standard output left non-blocking by someone else, and a reader that stalls
+// twice: every line arrives.
+TEST(cputest_io, a_non_blocking_output_waits_for_a_slow_reader) {
+  std::string program, trace = cputest_header;
+  for (std::uint32_t address = 0; address < 0x20000; address += 2) {
+    program += words({0x0009});
+    char line[32];
+    std::snprintf(line, sizeof line, "%08X 0009: NOP\n", address);
+    trace += line;
+  }
+  const program_result r = test_support::run_program(
+      shell(R"({ FAULTY_IO_NONBLOCKING_STDOUT=1 LD_PRELOAD="$FAULTY_IO" "$CPUTEST" "$1"; echo "status $?" >&2; } |
+               { sleep 0.3; dd bs=4096 count=16 2>/dev/null; sleep 0.3; cat; })",
+            program_file(program)),
+      with_faults());
+  EXPECT_EQ(r.out.size(), trace.size());
+  EXPECT_TRUE(r.out == trace);
+  EXPECT_EQ(r.err, "status 0\n");
+}
+
+// Polls until the file exists and holds at least min_size bytes.
+bool wait_for_file(const std::string& path, off_t min_size, std::chrono::steady_clock::time_point deadline) {
+  struct stat info {};
+  while (stat(path.c_str(), &info) != 0 || info.st_size < min_size) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
+  const std::string endless = program_file(words({0x001B}));
+  enum destination { file, pipe, terminal };
+  const struct {
+    int signal;
+    destination to;
+    bool while_loading;  // else while tracing
+  } cases[] = {
+      {SIGINT, file, false},     {SIGTERM, file, false}, {SIGHUP, file, false},
+      {SIGINT, pipe, false},     {SIGTERM, pipe, false}, {SIGHUP, pipe, false},
+      {SIGINT, terminal, false},
+      // Nothing has been written yet, and the banner is buffered.
+      {SIGTERM, file, true},     {SIGHUP, pipe, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(strsignal(c.signal)) + " to " +
+                 (c.to == file ? "a file" : c.to == pipe ? "a pipe" : "a terminal") +
+                 (c.while_loading ? ", while loading" : ", while tracing"));
+    const std::string trace = test_support::make_temp_dir() + "/trace";
+    // A gigabyte at most, should the signal come late.
+    std::string script = R"(ulimit -f 2097152; exec "$CPUTEST" "$1")";
+    if (c.while_loading)
+      script = R"(export FAULTY_IO_READ_PAUSE="$2.loading" LD_PRELOAD="$FAULTY_IO"; )" + script;
+    if (c.to == file) script += R"( >"$2")";
+    auto options = with_faults();
+    options.terminal = c.to == terminal;
+    test_support::running_program child = test_support::start_program(shell(script, endless, trace), options);
+    EXPECT_TRUE(c.while_loading ? wait_for_file(trace + ".loading", 0, child.deadline)
+                : c.to == file  ? wait_for_file(trace, 1, child.deadline)
+                                : test_support::wait_for_output(child, sleep_line));
+    kill(child.pid, c.signal);
+    const program_result r = test_support::finish_program(child);
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.term_signal, c.signal);
+    EXPECT_EQ(r.err, "");
+    std::string out = r.out;
+    if (c.to == file) {
+      std::ostringstream text;
+      text << std::ifstream(trace, std::ios::binary).rdbuf();
+      out = text.str();
+    }
+    // The trace goes as far as it went, and ends where a line ends.
+    std::string expected = c.while_loading ? cputest_banner : cputest_header;
+    while (!c.while_loading && expected.size() < out.size()) expected += sleep_line;
+    EXPECT_TRUE(out == expected) << out.size() << " bytes, ending \"" << out.substr(out.size() - std::min<std::size_t>(out.size(), 40)) << "\"";
+  }
+}
+
+TEST(cputest_io, a_read_error_fails_the_load) {
+  const std::string program = program_file(std::string(0x20000, '\0'));
+  for (const char* fault : {"FAULTY_IO_READ_ERROR_AT=65536", "FAULTY_IO_READ_ERROR_AT=0"}) {
+    SCOPED_TRACE(fault);
+    const program_result r =
+        run_cputest_file(program, with_faults({std::string("LD_PRELOAD=") + FAULTY_IO_PATH, fault}));
+    EXPECT_EQ(r.out, cputest_banner + "Cannot read " + program + ": " + std::strerror(EIO) + "!\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.exit_status, 1);
+  }
+}
+
+}  // namespace
