@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs the build tree and runs what was installed.
-#   check_install.sh tree CMAKE BUILD_DIR          cmake --install to a scratch prefix
-#   check_install.sh deb CPACK BUILD_DIR VERSION   the Debian package, unpacked with dpkg -x
+#   check_install.sh tree CMAKE BUILD_DIR VERSION  cmake --install to a scratch prefix
+#   check_install.sh deb CPACK BUILD_DIR VERSION   the Debian package, unpacked with dpkg -x,
+#                                                  and lintian's verdict when it is installed
 set -u
 export LC_ALL=C
-mode=$1 tool=$2 build=$3
+mode=$1 tool=$2 build=$3 version=$4
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -16,6 +17,7 @@ fail() {
 # What an installation holds, relative to its prefix.
 expected_files() {
   printf '%s\n' bin/cputest bin/ruvo \
+    share/doc/ruvo/changelog.gz share/doc/ruvo/copyright \
     share/doc/ruvo/examples/sample.sh2 share/doc/ruvo/examples/sample_disc.bin \
     share/doc/ruvo/examples/sample_disc.cue share/doc/ruvo/examples/sample_disc_raw.bin \
     share/man/man1/cputest.1.gz share/man/man1/ruvo.1.gz
@@ -45,6 +47,11 @@ check_prefix() {
     [ $status -eq 1 ] || fail "ruvo -i on $disc exited with $status, not 1"
     grep -qx 'Title: RUVO SAMPLE DISC' "$scratch/ruvo.out" || fail "ruvo -i on $disc printed no title"
   done
+
+  doc=$prefix/share/doc/ruvo
+  grep -qx 'License: Expat' "$doc/copyright" || fail "copyright names no MIT (Expat) licence"
+  gzip -dc "$doc/changelog.gz" | head -n 1 | grep -q "^ruvo ($version) " ||
+    fail "changelog.gz does not begin with version $version"
 }
 
 case $mode in
@@ -55,7 +62,6 @@ tree)
   check_prefix "$scratch/prefix"
   ;;
 deb)
-  version=$4
   (cd "$build" && "$tool" -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
     { cat "$scratch/cpack.log"; fail "cpack"; }
   deb=$scratch/out/ruvo_${version}_$(dpkg --print-architecture).deb
@@ -76,6 +82,18 @@ deb)
   expected_files | sed 's|^|root/root ./usr/|' | diff - "$scratch/contents" || fail "package contents differ"
   dpkg -x "$deb" "$scratch/root" || fail "dpkg -x"
   check_prefix "$scratch/root/usr"
+
+  # Debian's own checker: no error and no warning; informational tags may stay.
+  if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$deb" >"$scratch/lintian.out" 2>"$scratch/lintian.err"
+    status=$?
+    if [ $status -ne 0 ] || grep -qE '^[EW]: ' "$scratch/lintian.out"; then
+      cat "$scratch/lintian.out" "$scratch/lintian.err"
+      fail "lintian: errors or warnings (status $status)"
+    fi
+  else
+    echo "lintian is not installed: the package was not checked with it"
+  fi
   ;;
 *)
   fail "unknown mode $mode"
