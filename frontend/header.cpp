@@ -4,13 +4,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <limits>
 
+#include "disc_source.h"
 #include "error.h"
 #include "main.h"
 #include "output.h"
-#include "read_fully.h"
 
 saturn_game current_game{};
 
@@ -90,13 +89,13 @@ void scan_disc_numbers() {
 
 }  // namespace
 
-int read_header(int device) {
-  std::array<char, 256> scratch{};
-  if (read_fully(device, scratch.data(), scratch.size()) != std::ssize(scratch))
-    return read_failed();
+int read_header(int device, const char* path) {
+  if (open_disc_source(device, path) != 1) return 0;
+  std::array<char, header_size> scratch{};
+  if (read_disc(scratch.data(), scratch.size()) != scratch.size()) return read_failed();
   current_game.ip_header = scratch;
   auto& body = current_game.ip_body;
-  if (read_fully(device, body.data(), body.size()) != std::ssize(body)) return read_failed();
+  if (read_disc(body.data(), body.size()) != body.size()) return read_failed();
   return 1;
 }
 

@@ -49,6 +49,10 @@ commands() {
     echo '{ruvo} -d {samples}/sample_disc.bin'
     echo 'echo $?'
     ;;
+  ruvo-cue)
+    echo '{ruvo} -d {samples}/sample_disc.cue'
+    echo 'echo $?'
+    ;;
   ruvo-full)
     echo '{ruvo} -d {samples}/sample_disc.bin -i >/dev/full'
     echo 'echo $?'

@@ -131,6 +131,26 @@ TEST(spinner, no_play_request_without_music_or_with_listing) {
   EXPECT_EQ(requests(drive), "");
 }
 
+class music_from_an_image : public testing::TestWithParam<const char*> {};
+
+// Even a drive's answer (the fake one answers any descriptor) does not make an
+// image a drive: the request is never sent.
+TEST_P(music_from_an_image, is_refused_without_a_request) {
+  const fake_drive drive = make_fake_drive();
+  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", GetParam()}, drive.options);
+  EXPECT_EQ(result.out,
+            banner + "Playing game \"RUVO SAMPLE DISC\".\nNo CPU emulation has began.\n");
+  EXPECT_EQ(result.err, "Sorry, CD Music cannot be played from the disc image " +
+                            std::string(GetParam()) + ".\n");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(requests(drive), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, music_from_an_image,
+                         testing::Values(SAMPLE_CUE_PATH, SAMPLE_RAW_PATH), [](const auto& info) {
+                           return std::string(info.index == 0 ? "CueSheet" : "RawImage");
+                         });
+
 // A FIFO without a writer blocks in open; SIGTERM there must end the run like
 // SIGINT does in the bad-input table.
 TEST(break_while_opening, terminate_gives_the_break_sequence) {
