@@ -52,10 +52,15 @@ int cdrom_play_track(std::uint8_t start_track) {
   if (breakable([&request] { return ioctl(saturn_cdrom, CDROMPLAYTRKIND, &request); }) < 0)
     return error("Sorry, CD Music cannot be played.\n");
 
+  spin_until_break(nullptr);
+}
+
+void spin_until_break(void (*each_second)()) {
   std::printf("Press Control-C to break play.\n");
   for (std::size_t frame = 0;; frame = (frame + 1) % spinner_frames.size()) {
     std::printf("%c\r", spinner_frames[frame]);
     std::fflush(stdout);
+    if (each_second != nullptr) each_second();
     breakable([] { return sleep(1); });
   }
 }

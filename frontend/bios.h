@@ -15,3 +15,8 @@ int emulate_bios(const char* device);
 // spins a character once a second until a break ends the process. Returns 0,
 // after its message, only when the drive refuses the request.
 int cdrom_play_track(std::uint8_t start_track);
+
+// The play prompt, then a spinner frame once a second until a break ends the
+// process. each_second, unless null, runs after every frame: playing from an
+// image, it keeps the sound output fed.
+[[noreturn]] void spin_until_break(void (*each_second)());

@@ -15,6 +15,7 @@
 
 #include "bios.h"
 #include "error.h"
+#include "pcm_player.h"
 
 int show_cdrom_info = 0;
 int play_music = 0;
@@ -44,6 +45,8 @@ sigset_t break_signals() {
   // A second break must not cut these writes short either.
   const sigset_t set = break_signals();
   sigprocmask(SIG_BLOCK, &set, nullptr);
+  // An image's audio falls silent before the message: none is heard after it.
+  stop_pcm();
   std::fputs("Break Caught...Exiting...\n", stdout);
   std::fflush(stdout);
   if (saturn_cdrom >= 0) {
