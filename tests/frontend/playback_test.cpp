@@ -1,13 +1,19 @@
 // CD audio and the break. A fake drive, preloaded into ruvo, accepts the play
 // request so that -m really spins; FIFOs stand in for a drive that blocks in
-// open or in read.
+// open or in read. An image's audio goes to SDL's disk output, a file that
+// grows in real time as a sound card would play.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ruvo_test.h"
 
@@ -123,5 +129,149 @@ TEST_P(break_while_reading, gives_the_break_sequence) {
 
 INSTANTIATE_TEST_SUITE_P(ruvo, break_while_reading, testing::Values(0, 256),
                          [](const auto& info) { return "After" + std::to_string(info.param); });
+
+// A CUE image: the data track, then audio tracks 2 and 3, each in a file of
+// its own; track 2 opens with a two-sector pregap that is not played.
+struct cue_image {
+  std::string sheet;
+  std::string played;  // what the sound output must get, in order
+  std::string output;  // where SDL's disk output writes it
+  test_support::run_options sound;
+};
+
+constexpr std::size_t cd_sector = 2352;
+
+// No zero byte, so that the silence around it is told apart.
+std::string pcm(std::size_t sectors, int seed) {
+  std::string bytes(sectors * cd_sector, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    bytes[i] = static_cast<char>(1 + (i * 7 + static_cast<std::size_t>(seed)) % 251);
+  return bytes;
+}
+
+cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
+  const std::string dir = test_support::make_temp_dir();
+  cue_image image;
+  image.sheet = dir + "/disc.cue";
+  image.output = dir + "/played.raw";
+  image.sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + image.output};
+  std::string data = valid_image();
+  data.resize(2 * 2048);
+  test_support::write_file(dir + "/data.bin", data);
+  std::string sheet = "FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
+  if (with_audio) {
+    const std::string track2 = pcm(sectors_a_track, 2), track3 = pcm(sectors_a_track, 3);
+    test_support::write_file(dir + "/track02.bin", std::string(2 * cd_sector, '\xEE') + track2);
+    test_support::write_file(dir + "/track03.bin", track3);
+    sheet +=
+        "FILE \"track02.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 00 00:00:00\n"
+        "    INDEX 01 00:00:02\n"
+        "FILE \"track03.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 01 00:00:00\n";
+    image.played = track2 + track3;
+  }
+  test_support::write_file(image.sheet, sheet);
+  return image;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+// What was played, without the silence SDL plays while the output opens and
+// after the last track.
+std::string heard(const std::string& output) {
+  const auto first = output.find_first_not_of('\0');
+  if (first == std::string::npos) return "";
+  return output.substr(first, output.find_last_not_of('\0') + 1 - first);
+}
+
+const std::string image_lead = banner + valid_announcement + prompt;
+
+// Track 2 from INDEX 01 and track 3, in order, about a fifth of a second; the
+// spinner goes on after them until the break.
+TEST(image_audio, plays_from_track_two_index_one_to_the_end) {
+  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
+  const cue_image image = make_cue_image(8);
+  auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
+  ASSERT_TRUE(wait_for_output(child, image_lead + "\\\r|\r/\r"))
+      << testing::PrintToString(child.result.out) << child.result.err;
+  kill(child.pid, SIGINT);
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(spins_until_break(result.out, image_lead, 3));
+  EXPECT_TRUE(heard(read_file(image.output)) == image.played);
+}
+
+// Tracks of a second and more each, broken half a second in: the output
+// stops before the message and is a true beginning of the tracks.
+TEST_P(spinner_break, silences_an_image_before_the_message) {
+  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
+  const cue_image image = make_cue_image(80);
+  auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
+  ASSERT_TRUE(wait_for_output(child, image_lead + "\\\r")) << child.result.err;
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  kill(child.pid, GetParam());
+  ASSERT_TRUE(wait_for_output(child, break_message));
+  const std::string at_the_message = read_file(image.output);
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(spins_until_break(result.out, image_lead, 1));
+  const std::string output = read_file(image.output);
+  EXPECT_EQ(output.size(), at_the_message.size());
+  const std::string played = heard(output);
+  EXPECT_LT(played.size(), image.played.size());
+  EXPECT_TRUE(image.played.starts_with(played));
+}
+
+struct refusal {
+  const char* name;
+  bool with_audio;
+  std::vector<std::string> sound;  // replaces SDL's disk output
+  std::string err;                 // "<sheet>" stands for the sheet's path
+};
+
+// Names the case in test listings.
+void PrintTo(const refusal& c, std::ostream* os) { *os << c.name; }
+
+const std::string cannot_play = "Sorry, CD Music cannot be played: ";
+const std::string no_output =
+    cannot_play + (RUVO_AUDIO ? "no sound output (" : "this ruvo was built without sound output.\n");
+
+// Each ends like a refused play request: one message, exit status 1.
+const refusal refusals[] = {
+    {"DataOnlyDisc", false, {}, cannot_play + "<sheet> has no audio tracks after track 1.\n"},
+    // A machine without a sound card: libasound finds no default device, and
+    // its own complaints stay off standard error.
+    {"NoSoundCard", true, {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=/dev/null"}, no_output},
+    {"NoSuchSoundDriver", true, {"SDL_AUDIODRIVER=no-such-driver"}, no_output},
+};
+
+class image_audio_refused : public testing::TestWithParam<refusal> {};
+
+TEST_P(image_audio_refused, like_a_refused_play_request) {
+  const refusal& c = GetParam();
+  cue_image image = make_cue_image(1, c.with_audio);
+  image.sound.env.insert(image.sound.env.end(), c.sound.begin(), c.sound.end());
+  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
+  EXPECT_EQ(result.out, banner + valid_announcement);
+  std::string err = c.err;
+  if (const auto at = err.find("<sheet>"); at != std::string::npos) err.replace(at, 7, image.sheet);
+  if (err.ends_with("("))  // SDL's reason follows
+    EXPECT_TRUE(result.err.starts_with(err) && result.err.ends_with(").\n") &&
+                result.err.find('\n') == result.err.size() - 1)
+        << result.err;
+  else
+    EXPECT_EQ(result.err, err);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(read_file(image.output), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, image_audio_refused, testing::ValuesIn(refusals),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
