@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "disc_source.h"
 #include "error.h"
 #include "header.h"
 #include "main.h"
@@ -28,7 +29,7 @@ int emulate_bios(const char* device) {
   saturn_cdrom = breakable([device] { return open(device, O_RDONLY); });
   if (saturn_cdrom < 0) return error("CD Device %s cannot be opened!\n", device);
 
-  if (read_header(saturn_cdrom) != 1) return 0;
+  if (read_header(saturn_cdrom, device) != 1) return 0;
   if (validify_header() != 1) return 0;
   break_point();
 
@@ -37,8 +38,17 @@ int emulate_bios(const char* device) {
     return 1;
   }
   std::printf("Playing game \"%s\".\nNo CPU emulation has began.\n", game_title());
-  if (play_music) cdrom_play_track(2);
+  if (play_music) play_audio(device);
   return 1;
+}
+
+int play_audio(const char* device) {
+  // Only a drive plays a disc's audio by itself; a raw image or a CUE sheet
+  // is not sent the request at all.
+  if (current_disc_kind != disc_kind::as_delivered)
+    return error("Sorry, CD Music cannot be played from the disc image %s.\n", device);
+  if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");
+  return cdrom_play_track(2);
 }
 
 int cdrom_play_track(std::uint8_t start_track) {

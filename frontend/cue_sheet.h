@@ -20,12 +20,13 @@ enum class track_mode {
 struct cue_track {
   int number = 0;  // 1 to 99, as the sheet numbers it
   track_mode mode = track_mode::other;
-  std::string mode_name;  // the mode as the sheet writes it, for messages
-  std::string path;       // the track's file, resolved against the sheet's folder
-  std::uint32_t sector_size = 0;           // bytes a sector in that file
-  std::optional<std::uint64_t> index00;    // byte offset of INDEX 00 in the file, if any
-  std::uint64_t index01 = 0;               // byte offset of INDEX 01 in the file
-  int line = 0;  // the line of the sheet the TRACK stands on
+  std::string mode_name;          // the mode as the sheet writes it, for messages
+  std::string path;               // the track's BINARY file, resolved against the sheet's folder
+  std::uint32_t sector_size = 0;  // bytes a sector in that file
+  std::optional<std::uint64_t> index00;  // byte offset of INDEX 00 in the file, if any
+  std::uint64_t index01 = 0;             // byte offset of INDEX 01 in the file
+  int line = 0;                          // the line of the sheet the TRACK stands on
+  int file_line = 0;                     // the line of the FILE that names `path`
 };
 
 struct cue_sheet {

@@ -1,7 +1,5 @@
 #include "header.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -9,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "disc_source.h"
 #include "error.h"
 #include "main.h"
 
@@ -90,16 +89,13 @@ void scan_disc_numbers() {
 
 }  // namespace
 
-int read_header(int device) {
-  std::array<char, 256> scratch{};
-  if (breakable([&] { return read(device, scratch.data(), scratch.size()); }) !=
-      static_cast<ssize_t>(scratch.size()))
-    return read_failed();
+int read_header(int device, const char* path) {
+  if (open_disc_source(device, path) != 1) return 0;
+  std::array<char, header_size> scratch{};
+  if (read_disc(scratch.data(), scratch.size()) != scratch.size()) return read_failed();
   current_game.ip_header = scratch;
   auto& body = current_game.ip_body;
-  if (breakable([&] { return read(device, body.data(), body.size()); }) !=
-      static_cast<ssize_t>(body.size()))
-    return read_failed();
+  if (read_disc(body.data(), body.size()) != body.size()) return read_failed();
   return 1;
 }
 

@@ -1,62 +1,140 @@
-// Writes the sample disc image: the 3584-byte initial-program area of a made-up
-// Saturn disc, a 256-byte header followed by an empty body. ruvo reads it like
-// a drive: `ruvo -d sample_disc.bin -i`.
+// Writes the sample disc of a made-up Saturn game in the three forms ruvo
+// reads:
+// - a plain image: the 3584-byte initial-program area, a 256-byte header
+//   followed by an empty body, as a drive delivers it;
+// - a raw image: the data track in 2352-byte Mode 1 sectors, then a short
+//   audio track (a two-second pregap of silence and one second of a tone);
+// - a CUE sheet that names the raw image, which must lie in the same folder.
+// `ruvo -d sample_disc.cue -i` lists the same header as the plain image.
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "header_layout.h"
+#include "raw_sector.h"
 
 namespace {
 
-constexpr std::size_t area_size = 3584;
 std::array<char, area_size> area{};
 
 // Text fields are padded with spaces and carry no terminator.
-void put_text(std::size_t offset, std::size_t width, std::string_view text) {
-  std::memset(area.data() + offset, ' ', width);
-  std::memcpy(area.data() + offset, text.data(), text.size() < width ? text.size() : width);
+void put_text(header_field field, std::string_view text) {
+  std::memset(area.data() + field.offset, ' ', field.length);
+  std::memcpy(area.data() + field.offset, text.data(),
+              text.size() < field.length ? text.size() : field.length);
 }
 
 // The console reads its numbers big-endian, so the disc holds them that way.
-void put_number(std::size_t offset, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    area[offset + static_cast<std::size_t>(i)] = static_cast<char>(value >> (24 - 8 * i));
+void put_number(header_field field, std::uint32_t value) {
+  for (std::size_t i = 0; i < field.length; ++i)
+    area[field.offset + i] = static_cast<char>(value >> (24 - 8 * i));
+}
+
+// The data track's length: the sixteen sectors of the disc's system area.
+constexpr std::size_t data_sectors = 16;
+// The audio track: its pregap, then the tone (75 sectors are one second).
+constexpr std::size_t pregap_sectors = 150;
+constexpr std::size_t tone_sectors = 75;
+
+// CD audio: 44,100 stereo frames of two 16-bit little-endian samples a second.
+constexpr std::size_t audio_frames_per_sector = raw_sector::size / 4;
+constexpr double sample_rate = 44100;
+constexpr double tone_hz = 440;
+
+std::vector<unsigned char> raw_image() {
+  std::vector<unsigned char> image;
+  image.reserve((data_sectors + pregap_sectors + tone_sectors) * raw_sector::size);
+  std::array<unsigned char, raw_sector::size> sector{};
+  for (std::size_t lba = 0; lba < data_sectors; ++lba) {
+    std::array<unsigned char, raw_sector::data_size> data{};
+    const std::size_t start = lba * raw_sector::data_size;
+    for (std::size_t i = 0; i < data.size() && start + i < area.size(); ++i)
+      data[i] = static_cast<unsigned char>(area[start + i]);
+    raw_sector::put_raw_sector(sector.data(), static_cast<std::uint32_t>(lba), 1, data.data());
+    image.insert(image.end(), sector.begin(), sector.end());
+  }
+  image.resize(image.size() + pregap_sectors * raw_sector::size);
+  const double pi = std::acos(-1.0);
+  for (std::size_t frame = 0; frame < tone_sectors * audio_frames_per_sector; ++frame) {
+    const auto sample = static_cast<std::int16_t>(
+        std::lround(8000 * std::sin(2 * pi * tone_hz * static_cast<double>(frame) / sample_rate)));
+    const auto bits = static_cast<std::uint16_t>(sample);
+    for (int channel = 0; channel < 2; ++channel) {
+      image.push_back(static_cast<unsigned char>(bits & 0xFF));
+      image.push_back(static_cast<unsigned char>(bits >> 8));
+    }
+  }
+  return image;
+}
+
+// mm:ss:ff of a sector count.
+std::string msf(std::size_t sectors) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", sectors / 75 / 60, sectors / 75 % 60,
+                sectors % 75);
+  return text;
+}
+
+std::string cue_sheet(const std::string& raw_path) {
+  std::string sheet = "REM The ruvo sample disc: a data track and a short audio track.\n";
+  sheet += "FILE \"" + raw_path.substr(raw_path.rfind('/') + 1) + "\" BINARY\n";
+  sheet += "  TRACK 01 MODE1/2352\n";
+  sheet += "    INDEX 01 00:00:00\n";
+  sheet += "  TRACK 02 AUDIO\n";
+  sheet += "    INDEX 00 " + msf(data_sectors) + "\n";
+  sheet += "    INDEX 01 " + msf(data_sectors + pregap_sectors) + "\n";
+  return sheet;
+}
+
+bool write_file(const char* path, const void* bytes, std::size_t size) {
+  std::FILE* out = std::fopen(path, "wb");
+  if (out == nullptr) {
+    std::perror(path);
+    return false;
+  }
+  const bool written = std::fwrite(bytes, 1, size, out) == size;
+  if (std::fclose(out) != 0 || !written) {
+    std::perror(path);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "Usage: %s <output image>\n", argc > 0 ? argv[0] : "make_disc_header");
+  if (argc != 4) {
+    std::fprintf(stderr, "Usage: %s <plain image> <raw image> <cue sheet>\n",
+                 argc > 0 ? argv[0] : "make_disc_header");
     return 2;
   }
-  put_text(0x00, 16, "SEGA SEGASATURN ");
-  put_text(0x10, 16, "RUVO DEVELOPERS");
-  put_text(0x20, 10, "RV-00014");
-  put_text(0x2A, 6, "V1.004");
-  put_text(0x30, 8, "19961122");
-  put_text(0x38, 8, "CD-1/1");
-  put_text(0x40, 10, "JTUE");
-  put_text(0x4A, 6, "");
-  put_text(0x50, 16, "J");
-  put_text(0x60, 112, "RUVO SAMPLE DISC");
-  put_text(0xD0, 16, "");
-  put_number(0xE0, 0x00001800);  // IP size
-  put_number(0xE8, 0x06002000);  // master SP
-  put_number(0xEC, 0x06001000);  // slave SP
-  put_number(0xF0, 0x06004000);  // first read address
-  put_number(0xF4, 0x00000000);  // first read size
+  put_text(hardware_id, "SEGA SEGASATURN ");
+  put_text(maker_id, "RUVO DEVELOPERS");
+  put_text(product_number, "RV-00014");
+  put_text(version, "V1.004");
+  put_text(release_date, "19961122");
+  put_text(device_info, "CD-1/1");
+  put_text(area_codes, "JTUE");
+  put_text(after_area_codes, "");
+  put_text(peripherals, "J");
+  put_text(title, "RUVO SAMPLE DISC");
+  put_text(after_title, "");
+  put_number(ip_size, 0x00001800);
+  put_number(master_sp, 0x06002000);
+  put_number(slave_sp, 0x06001000);
+  put_number(first_read_address, 0x06004000);
+  put_number(first_read_size, 0x00000000);
 
-  std::FILE* out = std::fopen(argv[1], "wb");
-  if (out == nullptr) {
-    std::perror(argv[1]);
-    return 1;
-  }
-  const bool written = std::fwrite(area.data(), 1, area.size(), out) == area.size();
-  if (std::fclose(out) != 0 || !written) {
-    std::perror(argv[1]);
-    return 1;
-  }
-  return 0;
+  const std::vector<unsigned char> raw = raw_image();
+  const std::string sheet = cue_sheet(argv[2]);
+  return write_file(argv[1], area.data(), area.size()) &&
+                 write_file(argv[2], raw.data(), raw.size()) &&
+                 write_file(argv[3], sheet.data(), sheet.size())
+             ? 0
+             : 1;
 }

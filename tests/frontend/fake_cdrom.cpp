@@ -1,6 +1,7 @@
-// A CD drive for the tests. Preloaded into ruvo, it accepts the play and stop
-// requests whatever the descriptor is, and appends one line per request to the
-// file named by FAKE_CDROM_LOG:
+// A CD drive for the tests. Preloaded into ruvo, it answers the request for
+// the drive's capabilities (so every descriptor is a drive) and accepts the
+// play and stop requests whatever the descriptor is, and appends one line per
+// play or stop request to the file named by FAKE_CDROM_LOG:
 //   play <start track>/<start index>/<end track>/<end index>
 //   stop
 // Every other request goes on to the C library.
@@ -31,6 +32,7 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
     log_request("stop\n", 5);
     return 0;
   }
+  if (request == CDROM_GET_CAPABILITY) return CDC_PLAY_AUDIO;
   std::va_list args;
   va_start(args, request);
   void* const argument = va_arg(args, void*);

@@ -18,8 +18,6 @@ void check(bool ok) {
   if (!ok) std::abort();
 }
 
-constexpr std::size_t area_size = sizeof current_game.ip_header + sizeof current_game.ip_body;
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

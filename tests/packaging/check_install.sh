@@ -19,6 +19,7 @@ fail() {
 expected_files() {
   printf '%s\n' bin/cputest bin/ruvo \
     share/doc/ruvo/examples/sample.sh2 share/doc/ruvo/examples/sample_disc.bin \
+    share/doc/ruvo/examples/sample_disc.cue share/doc/ruvo/examples/sample_disc_raw.bin \
     share/man/man1/cputest.1.gz share/man/man1/ruvo.1.gz
 }
 
@@ -40,10 +41,12 @@ check_prefix() {
   printf '%s\n' 'SH-2 CPU Test by the ruvo developers' '00000000 7103: ADD $3, R1' |
     diff - "$scratch/cputest.lines" || fail "cputest printed other lines"
 
-  "$prefix/bin/ruvo" -d "$examples/sample_disc.bin" -i >"$scratch/ruvo.out"
-  status=$?
-  [ $status -eq 1 ] || fail "ruvo -i on sample_disc.bin exited with $status, not 1"
-  grep -qx 'Title: RUVO SAMPLE DISC' "$scratch/ruvo.out" || fail "ruvo -i printed no title"
+  for disc in sample_disc.bin sample_disc.cue; do
+    "$prefix/bin/ruvo" -d "$examples/$disc" -i >"$scratch/ruvo.out"
+    status=$?
+    [ $status -eq 1 ] || fail "ruvo -i on $disc exited with $status, not 1"
+    grep -qx 'Title: RUVO SAMPLE DISC' "$scratch/ruvo.out" || fail "ruvo -i on $disc printed no title"
+  done
 }
 
 case $mode in

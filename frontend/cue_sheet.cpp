@@ -1,0 +1,295 @@
+// The CUE sheet parser: a line-based reading of the commands that say where a
+// disc image's tracks lie (FILE, TRACK, INDEX), with every other known command
+// passed over. Keywords are case-insensitive; names may be quoted.
+#include "cue_sheet.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+
+#include "error.h"
+
+cue_sheet disc_sheet;
+
+namespace {
+
+struct mode_row {
+  std::string_view name;
+  track_mode mode;
+  std::uint32_t sector_size;
+};
+
+constexpr std::array<mode_row, 10> track_modes = {{
+    {"AUDIO", track_mode::audio, 2352},
+    {"MODE1/2048", track_mode::mode1_2048, 2048},
+    {"MODE1/2352", track_mode::mode1_2352, 2352},
+    {"MODE2/2352", track_mode::mode2_2352, 2352},
+    {"MODE2/2048", track_mode::other, 2048},
+    {"MODE2/2324", track_mode::other, 2324},
+    {"MODE2/2336", track_mode::other, 2336},
+    {"CDG", track_mode::other, 2448},
+    {"CDI/2336", track_mode::other, 2336},
+    {"CDI/2352", track_mode::other, 2352},
+}};
+
+// Commands that say nothing about where the tracks' bytes lie. PREGAP and
+// POSTGAP stand for silence that is not in the files.
+constexpr std::array<std::string_view, 14> passed_over = {
+    "REM",      "CATALOG", "CDTEXTFILE", "TITLE", "PERFORMER", "SONGWRITER", "COMPOSER",
+    "ARRANGER", "MESSAGE", "ISRC",       "FLAGS", "PREGAP",    "POSTGAP",    "DISC_ID",
+};
+
+constexpr std::uint32_t frames_per_second = 75;
+
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+bool same_keyword(std::string_view word, std::string_view keyword) {
+  return std::equal(word.begin(), word.end(), keyword.begin(), keyword.end(), [](char a, char b) {
+    return std::toupper(static_cast<unsigned char>(a)) == b;
+  });
+}
+
+// One word of a line: a run of non-blank characters, or the text between two
+// double quotes. `start` and `end` are its place in the line, quotes included.
+struct word {
+  std::string_view text;
+  std::size_t start;
+  std::size_t end;
+};
+
+// A decimal number of 1 to max_digits digits, else -1.
+long number(std::string_view text, std::size_t max_digits) {
+  if (text.empty() || text.size() > max_digits) return -1;
+  long value = 0;
+  for (const char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return -1;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+// mm:ss:ff in frames (75 a second), else -1.
+long frames_of(std::string_view time) {
+  const auto first = time.find(':');
+  const auto second = time.find(':', first == std::string_view::npos ? first : first + 1);
+  if (first == std::string_view::npos || second == std::string_view::npos) return -1;
+  const long minutes = number(time.substr(0, first), 3);
+  const long seconds = number(time.substr(first + 1, second - first - 1), 2);
+  const long frames = number(time.substr(second + 1), 2);
+  if (minutes < 0 || seconds < 0 || seconds >= 60 || frames < 0 || frames >= frames_per_second)
+    return -1;
+  return (minutes * 60 + seconds) * frames_per_second + frames;
+}
+
+// Where a parse stands.
+struct parse_state {
+  parse_state(const std::string& path, cue_sheet& into) : sheet_path(path), sheet(into) {
+    const auto slash = path.rfind('/');
+    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
+  }
+
+  const std::string& sheet_path;
+  cue_sheet& sheet;
+  std::string folder;  // the sheet's folder with its final slash, or empty
+  int line = 0;
+  std::string_view text;  // the current line
+  std::vector<word> words;
+  // The current FILE: its resolved path and line, and the last index placed
+  // in it (frame, byte offset, and the sector size of the track it belongs to).
+  std::string file_path;
+  int file_line = 0;
+  std::uint64_t file_frame = 0;
+  std::uint64_t file_byte = 0;
+  std::uint32_t file_sector_size = 0;
+  bool open_track = false;
+  bool has_index01 = false;
+  long last_index = -1;
+};
+
+// Reports the message with the sheet's path and the current line.
+[[gnu::format(printf, 2, 3)]] int fail(const parse_state& state, const char* format, ...) {
+  char message[512];
+  std::va_list args;
+  va_start(args, format);
+  if (std::vsnprintf(message, sizeof message, format, args) < 0) message[0] = '\0';
+  va_end(args);
+  return error("%s: line %d: %s\n", state.sheet_path.c_str(), state.line, message);
+}
+
+int split(parse_state& state) {
+  const std::string_view line = state.text;
+  state.words.clear();
+  for (std::size_t at = 0;;) {
+    while (at < line.size() && blank(line[at])) ++at;
+    if (at == line.size()) return 1;
+    if (line[at] == '"') {
+      const auto close = line.find('"', at + 1);
+      if (close == std::string_view::npos) return fail(state, "unclosed quote");
+      state.words.push_back({line.substr(at + 1, close - at - 1), at, close + 1});
+      at = close + 1;
+    } else {
+      const std::size_t start = at;
+      while (at < line.size() && !blank(line[at])) ++at;
+      state.words.push_back({line.substr(start, at - start), start, at});
+    }
+  }
+}
+
+int finish_track(parse_state& state) {
+  if (!state.open_track || state.has_index01) return 1;
+  state.line = state.sheet.tracks.back().line;
+  return fail(state, "track %02d has no INDEX 01", state.sheet.tracks.back().number);
+}
+
+// FILE name type. An unquoted name runs up to the type, spaces included.
+int file_command(parse_state& state) {
+  const auto& words = state.words;
+  const bool quoted = words.size() > 1 && state.text[words[1].start] == '"';
+  if (words.size() < 3 || (quoted && words.size() != 3))
+    return fail(state, "FILE needs a file name and a file type");
+  const word& type = words.back();
+  std::string_view name =
+      quoted ? words[1].text : state.text.substr(words[1].start, type.start - words[1].start);
+  while (!name.empty() && blank(name.back())) name.remove_suffix(1);
+  if (name.empty()) return fail(state, "FILE needs a file name and a file type");
+  if (!same_keyword(type.text, "BINARY"))
+    return fail(state, "file type %.*s; ruvo reads BINARY track files only",
+                static_cast<int>(type.text.size()), type.text.data());
+  state.file_path = name.front() == '/' ? std::string(name) : state.folder + std::string(name);
+  state.file_line = state.line;
+  state.file_frame = state.file_byte = 0;
+  state.file_sector_size = 0;
+  // A FILE between a TRACK and its INDEX 01 moves the track to the new file;
+  // an INDEX 00 left in the old one is another file's pregap.
+  if (state.open_track && !state.has_index01) {
+    cue_track& track = state.sheet.tracks.back();
+    track.path = state.file_path;
+    track.file_line = state.file_line;
+    track.index00.reset();
+  }
+  return 1;
+}
+
+// TRACK number mode
+int track_command(parse_state& state) {
+  if (finish_track(state) != 1) return 0;
+  if (state.file_path.empty()) return fail(state, "TRACK before any FILE");
+  const auto& words = state.words;
+  auto& tracks = state.sheet.tracks;
+  const long track_number = words.size() == 3 ? number(words[1].text, 2) : -1;
+  if (track_number < 1 || track_number > 99)
+    return fail(state, "TRACK needs a number from 1 to 99 and a mode");
+  if (!tracks.empty() && track_number <= tracks.back().number)
+    return fail(state, "track %ld does not follow track %d", track_number, tracks.back().number);
+  const auto row =
+      std::find_if(track_modes.begin(), track_modes.end(),
+                   [&words](const mode_row& r) { return same_keyword(words[2].text, r.name); });
+  if (row == track_modes.end())
+    return fail(state, "unknown track mode %.*s", static_cast<int>(words[2].text.size()),
+                words[2].text.data());
+  cue_track& added = tracks.emplace_back();
+  added.number = static_cast<int>(track_number);
+  added.mode = row->mode;
+  added.mode_name = row->name;
+  added.sector_size = row->sector_size;
+  added.path = state.file_path;
+  added.line = state.line;
+  added.file_line = state.file_line;
+  state.open_track = true;
+  state.has_index01 = false;
+  state.last_index = -1;
+  return 1;
+}
+
+// INDEX number mm:ss:ff. Each index's byte offset follows from the one before
+// it in the same file and the sector size of the track that owns the sectors
+// between them.
+int index_command(parse_state& state) {
+  if (!state.open_track) return fail(state, "INDEX outside a track");
+  const auto& words = state.words;
+  const long index_number = words.size() == 3 ? number(words[1].text, 2) : -1;
+  const long frame = words.size() == 3 ? frames_of(words[2].text) : -1;
+  if (index_number < 0 || frame < 0)
+    return fail(state, "INDEX needs a number from 0 to 99 and a time mm:ss:ff");
+  if (index_number <= state.last_index)
+    return fail(state, "INDEX %02ld does not follow INDEX %02ld", index_number, state.last_index);
+  const auto at_frame = static_cast<std::uint64_t>(frame);
+  if (at_frame < state.file_frame)
+    return fail(state, "INDEX %02ld lies before the index above it", index_number);
+  cue_track& track = state.sheet.tracks.back();
+  if (state.file_sector_size == 0) state.file_sector_size = track.sector_size;
+  state.file_byte += (at_frame - state.file_frame) * state.file_sector_size;
+  state.file_frame = at_frame;
+  state.file_sector_size = track.sector_size;
+  if (index_number == 0) track.index00 = state.file_byte;
+  if (index_number == 1) {
+    track.index01 = state.file_byte;
+    state.has_index01 = true;
+  }
+  state.last_index = index_number;
+  return 1;
+}
+
+int parse_line(parse_state& state) {
+  for (const char c : state.text)
+    if ((static_cast<unsigned char>(c) < 0x20 && !blank(c)) || c == 0x7F)
+      return fail(state, "binary data, not a CUE sheet");
+  if (split(state) != 1) return 0;
+  if (state.words.empty()) return 1;
+  const std::string_view command = state.words[0].text;
+  if (same_keyword(command, "FILE")) return file_command(state);
+  if (same_keyword(command, "TRACK")) return track_command(state);
+  if (same_keyword(command, "INDEX")) return index_command(state);
+  for (const auto keyword : passed_over)
+    if (same_keyword(command, keyword)) return 1;
+  return fail(state, "unknown command '%.*s'", static_cast<int>(command.size()), command.data());
+}
+
+std::uint64_t file_size(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && info.st_size > 0
+             ? static_cast<std::uint64_t>(info.st_size)
+             : 0;
+}
+
+}  // namespace
+
+int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sheet& sheet) {
+  sheet = {};
+  sheet.path = sheet_path;
+  // A byte-order mark, as some editors write it.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  if (std::all_of(text.begin(), text.end(), [](char c) { return blank(c) || c == '\n'; }))
+    return error("%s: the CUE sheet is empty\n", sheet_path.c_str());
+  parse_state state(sheet_path, sheet);
+  while (!text.empty()) {
+    ++state.line;
+    const auto end = text.find('\n');
+    state.text = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (parse_line(state) != 1) return 0;
+  }
+  if (finish_track(state) != 1) return 0;
+  if (sheet.tracks.empty()) return error("%s: no TRACK in the CUE sheet\n", sheet_path.c_str());
+  return 1;
+}
+
+std::vector<pcm_span> audio_spans(const cue_sheet& sheet, int first_track) {
+  std::vector<pcm_span> spans;
+  const auto& tracks = sheet.tracks;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    const cue_track& track = tracks[i];
+    if (track.number < first_track || track.mode != track_mode::audio) continue;
+    std::uint64_t end = 0;
+    if (i + 1 < tracks.size() && tracks[i + 1].path == track.path)
+      end = tracks[i + 1].index00.value_or(tracks[i + 1].index01);
+    else
+      end = file_size(track.path);
+    spans.push_back({track.path, track.index01, end > track.index01 ? end - track.index01 : 0});
+  }
+  return spans;
+}

@@ -1,0 +1,236 @@
+#include "disc_source.h"
+
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "cue_sheet.h"
+#include "error.h"
+#include "header_layout.h"
+#include "main.h"
+#include "raw_sector.h"
+
+disc_kind current_disc_kind = disc_kind::as_delivered;
+
+namespace {
+
+// A CUE sheet lists at most 99 tracks in a few lines each; a file larger than
+// this is no sheet and is not read into memory.
+constexpr std::size_t sheet_limit = 64 * 1024;
+
+// Words that begin a CUE sheet (after blank lines); the TRACK of a sheet that
+// lacks its FILE is recognised too, so that it gets the parser's message.
+constexpr std::array<std::string_view, 8> sheet_openers = {
+    "REM", "FILE", "CATALOG", "CDTEXTFILE", "TITLE", "PERFORMER", "SONGWRITER", "TRACK",
+};
+
+// The process-wide reading position.
+struct source_state {
+  int descriptor = -1;  // -d's, or the file of a CUE sheet's first track
+  bool raw = false;     // raw sectors, whose user data is taken out of them
+  // The first bytes, read to see what the descriptor holds; delivered first.
+  std::array<char, header_size> lookahead{};
+  std::size_t lookahead_size = 0;
+  std::size_t lookahead_next = 0;
+  // Raw images: the current sector, where its user data begins, and how much
+  // of that has been delivered (all of it before the first sector is read).
+  std::array<unsigned char, raw_sector::size> sector{};
+  std::size_t data_offset = 0;
+  std::size_t data_next = raw_sector::data_size;
+};
+source_state source;
+
+// Reads until `size` bytes have come or the descriptor has no more: the
+// count, or -1 when the first read failed.
+ssize_t read_full(int descriptor, void* into, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t now =
+        breakable([&] { return read(descriptor, static_cast<char*>(into) + got, size - got); });
+    if (now < 0 && got == 0) return -1;
+    if (now <= 0) break;
+    got += static_cast<std::size_t>(now);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+// The look-ahead first, then the descriptor.
+std::size_t take(void* into, std::size_t size) {
+  const std::size_t early = std::min(size, source.lookahead_size - source.lookahead_next);
+  std::memcpy(into, source.lookahead.data() + source.lookahead_next, early);
+  source.lookahead_next += early;
+  if (early == size) return size;
+  const ssize_t late = read_full(source.descriptor, static_cast<char*>(into) + early, size - early);
+  return early + static_cast<std::size_t>(std::max<ssize_t>(late, 0));
+}
+
+void look_ahead(int descriptor) {
+  source = {};
+  source.descriptor = descriptor;
+  source.lookahead_size = static_cast<std::size_t>(std::max<ssize_t>(
+      read_full(descriptor, source.lookahead.data(), source.lookahead.size()), 0));
+}
+
+std::string_view looked_ahead() { return {source.lookahead.data(), source.lookahead_size}; }
+
+bool starts_with_sync(std::string_view bytes) {
+  return bytes.size() >= raw_sector::sync.size() &&
+         std::equal(raw_sector::sync.begin(), raw_sector::sync.end(), bytes.begin(),
+                    [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); });
+}
+
+bool ends_in_cue(std::string_view path) {
+  constexpr std::string_view suffix = ".cue";
+  return path.size() >= suffix.size() &&
+         std::equal(suffix.begin(), suffix.end(), path.end() - suffix.size(), [](char a, char b) {
+           return a == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+// By its name, or by its first word (in any case) being one a sheet begins with.
+bool is_cue_sheet(std::string_view path, std::string_view start) {
+  if (ends_in_cue(path)) return true;
+  if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!start.empty() && blank(start.front())) start.remove_prefix(1);
+  const auto end = std::find_if(start.begin(), start.end(), blank);
+  if (end == start.end()) return false;
+  const std::string_view first(start.data(), static_cast<std::size_t>(end - start.begin()));
+  return std::any_of(sheet_openers.begin(), sheet_openers.end(), [first](std::string_view opener) {
+    return std::equal(first.begin(), first.end(), opener.begin(), opener.end(), [](char a, char b) {
+      return std::toupper(static_cast<unsigned char>(a)) == b;
+    });
+  });
+}
+
+// The mode of the first raw sector, as far as the look-ahead shows it; a
+// sector cut short is left to the read, which fails as any short read does.
+int check_first_sector(const char* image) {
+  const std::string_view start = looked_ahead();
+  if (start.size() <= raw_sector::mode_offset) return 1;
+  const auto mode = static_cast<unsigned char>(start[raw_sector::mode_offset]);
+  if (mode == 1) return 1;
+  if (mode == 0)
+    return error("%s: the first sector is a mode 0 sector, which holds no data\n", image);
+  if (mode != 2) return error("%s: the first sector has the unknown mode %u\n", image, mode);
+  if (start.size() > raw_sector::submode_offset &&
+      (static_cast<unsigned char>(start[raw_sector::submode_offset]) & raw_sector::form2_bit) != 0)
+    return error(
+        "%s: the first sector is a Mode 2 form 2 sector; ruvo reads the data of Mode 1 and "
+        "Mode 2 form 1 sectors\n",
+        image);
+  return 1;
+}
+
+// Reads the next raw sector; false when there is none or it holds no data.
+bool next_sector() {
+  if (take(source.sector.data(), source.sector.size()) != source.sector.size()) return false;
+  const std::string_view bytes(reinterpret_cast<const char*>(source.sector.data()),
+                               source.sector.size());
+  const unsigned char mode = source.sector[raw_sector::mode_offset];
+  if (!starts_with_sync(bytes)) return false;
+  if (mode == 1)
+    source.data_offset = raw_sector::mode1_data_offset;
+  else if (mode == 2 && (source.sector[raw_sector::submode_offset] & raw_sector::form2_bit) == 0)
+    source.data_offset = raw_sector::mode2_form1_data_offset;
+  else
+    return false;
+  source.data_next = 0;
+  return true;
+}
+
+// The sheet's text, read whole, up to the size limit.
+int read_sheet(const char* path, std::string& text) {
+  text.assign(looked_ahead());
+  const std::size_t known = text.size();
+  text.resize(sheet_limit + 1);
+  const ssize_t more = read_full(source.descriptor, text.data() + known, text.size() - known);
+  if (more < 0 && known == 0)
+    return error("%s: cannot read the CUE sheet: %s\n", path, std::strerror(errno));
+  text.resize(known + static_cast<std::size_t>(std::max<ssize_t>(more, 0)));
+  if (text.size() > sheet_limit)
+    return error("%s: more than %zu bytes, too long for a CUE sheet\n", path, sheet_limit);
+  return 1;
+}
+
+// Opens the first track's file in place of the sheet and stands at its INDEX 01.
+int open_first_track(int sheet_descriptor) {
+  const cue_track& track = disc_sheet.tracks.front();
+  const char* const sheet = disc_sheet.path.c_str();
+  const char* const file = track.path.c_str();
+  if (track.mode == track_mode::audio)
+    return error("%s: line %d: track %02d is an audio track; the first track must hold the data\n",
+                 sheet, track.line, track.number);
+  if (track.mode == track_mode::other)
+    return error(
+        "%s: line %d: track %02d is %s; ruvo reads MODE1/2048, MODE1/2352 and MODE2/2352 data "
+        "tracks\n",
+        sheet, track.line, track.number, track.mode_name.c_str());
+  // Not blocking: a FIFO in the track's place is refused, not waited on.
+  const int descriptor = open(file, O_RDONLY | O_NONBLOCK);
+  if (descriptor < 0)
+    return error("%s: line %d: cannot open %s: %s\n", sheet, track.file_line, file,
+                 std::strerror(errno));
+  struct stat track_file {};
+  struct stat sheet_file {};
+  if (fstat(descriptor, &track_file) != 0 || !S_ISREG(track_file.st_mode))
+    return error("%s: line %d: %s is not a regular file\n", sheet, track.file_line, file);
+  if (fstat(sheet_descriptor, &sheet_file) == 0 && sheet_file.st_dev == track_file.st_dev &&
+      sheet_file.st_ino == track_file.st_ino)
+    return error("%s: line %d: %s is the CUE sheet itself, not a track file\n", sheet,
+                 track.file_line, file);
+  if (lseek(descriptor, static_cast<off_t>(track.index01), SEEK_SET) < 0)
+    return error("%s: line %d: cannot read %s: %s\n", sheet, track.file_line, file,
+                 std::strerror(errno));
+  look_ahead(descriptor);
+  if (track.mode == track_mode::mode1_2048) return 1;
+  if (source.lookahead_size > 0 && !starts_with_sync(looked_ahead()))
+    return error("%s: line %d: track %02d is %s, but %s holds no raw sector where it begins\n",
+                 sheet, track.line, track.number, track.mode_name.c_str(), file);
+  source.raw = true;
+  return check_first_sector(file);
+}
+
+}  // namespace
+
+int open_disc_source(int device, const char* path) {
+  current_disc_kind = disc_kind::as_delivered;
+  look_ahead(device);
+  if (is_cue_sheet(path, looked_ahead())) {
+    std::string text;
+    if (read_sheet(path, text) != 1) return 0;
+    if (parse_cue_sheet(path, text, disc_sheet) != 1) return 0;
+    current_disc_kind = disc_kind::cue_sheet;
+    return open_first_track(device);
+  }
+  if (!starts_with_sync(looked_ahead())) return 1;
+  current_disc_kind = disc_kind::raw_image;
+  source.raw = true;
+  return check_first_sector(path);
+}
+
+std::size_t read_disc(char* into, std::size_t size) {
+  if (!source.raw) return take(into, size);
+  std::size_t delivered = 0;
+  while (delivered < size) {
+    if (source.data_next == raw_sector::data_size && !next_sector()) break;
+    const std::size_t now = std::min(size - delivered, raw_sector::data_size - source.data_next);
+    std::memcpy(into + delivered, source.sector.data() + source.data_offset + source.data_next,
+                now);
+    source.data_next += now;
+    delivered += now;
+  }
+  return delivered;
+}
+
+bool is_cd_drive(int device) { return ioctl(device, CDROM_GET_CAPABILITY, 0) >= 0; }

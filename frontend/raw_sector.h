@@ -1,0 +1,54 @@
+// A raw CD-ROM sector as a raw image (the usual .bin dump) stores it: 2352
+// bytes of sync pattern, header and data. Used by the reader and, through
+// put_raw_sector, by the sample generator and the tests that write raw images.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace raw_sector {
+
+constexpr std::size_t size = 2352;
+// Every data sector begins with these 12 bytes.
+constexpr std::array<unsigned char, 12> sync = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+// The header after the sync: the sector's address as minutes, seconds and
+// frames in BCD, then the mode byte.
+constexpr std::size_t address_offset = 12;
+constexpr std::size_t mode_offset = 15;
+// Mode 2 puts an 8-byte subheader (written twice: file, channel, submode,
+// coding) between the header and the data; the submode's form-2 bit says
+// whether the data is 2048 bytes with error correction (form 1) or 2324
+// without (form 2).
+constexpr std::size_t submode_offset = 18;
+constexpr unsigned char form2_bit = 0x20;
+// Where the 2048 bytes of user data begin.
+constexpr std::size_t mode1_data_offset = 16;
+constexpr std::size_t mode2_form1_data_offset = 24;
+constexpr std::size_t data_size = 2048;
+// Sector 0 of a disc's first track lies two seconds (150 frames) into the disc.
+constexpr unsigned lead_in_frames = 150;
+constexpr unsigned frames_per_second = 75;
+
+// Writes the sync pattern, the header of sector `lba` with the given mode,
+// the form-1 subheader for mode 2, and the 2048 bytes of `data` into the 2352
+// bytes at `sector`. The error-detection and correction bytes stay zero: ruvo
+// does not look at them.
+inline void put_raw_sector(unsigned char* sector, std::uint32_t lba, unsigned char mode,
+                           const unsigned char* data) {
+  std::memset(sector, 0, size);
+  std::memcpy(sector, sync.data(), sync.size());
+  const std::uint32_t frames = lba + lead_in_frames;
+  const auto bcd = [](std::uint32_t value) {
+    return static_cast<unsigned char>(value / 10 * 16 + value % 10);
+  };
+  sector[address_offset] = bcd(frames / frames_per_second / 60);
+  sector[address_offset + 1] = bcd(frames / frames_per_second % 60);
+  sector[address_offset + 2] = bcd(frames % frames_per_second);
+  sector[mode_offset] = mode;
+  std::memcpy(sector + (mode == 2 ? mode2_form1_data_offset : mode1_data_offset), data, data_size);
+}
+
+}  // namespace raw_sector
