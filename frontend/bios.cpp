@@ -8,11 +8,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdio>
+#include <vector>
 
 #include "disc_source.h"
 #include "error.h"
 #include "header.h"
 #include "main.h"
+#include "pcm_player.h"
 
 int saturn_cdrom = -1;
 
@@ -43,8 +45,15 @@ int emulate_bios(const char* device) {
 }
 
 int play_audio(const char* device) {
-  // Only a drive plays a disc's audio by itself; a raw image or a CUE sheet
-  // is not sent the request at all.
+  // Only a drive plays a disc's audio by itself; for a CUE image ruvo plays
+  // the sheet's audio tracks, and a raw image without a sheet has none it knows of.
+  if (current_disc_kind == disc_kind::cue_sheet) {
+    const std::vector<pcm_span> spans = audio_spans(disc_sheet, 2);
+    if (spans.empty())
+      return error("Sorry, CD Music cannot be played: %s has no audio tracks after track 1.\n",
+                   disc_sheet.path.c_str());
+    return play_pcm(spans);
+  }
   if (current_disc_kind != disc_kind::as_delivered)
     return error("Sorry, CD Music cannot be played from the disc image %s.\n", device);
   if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -133,6 +134,7 @@ INSTANTIATE_TEST_SUITE_P(ruvo, break_while_reading, testing::Values(0, 256),
 // A CUE image: the data track, then audio tracks 2 and 3, each in a file of
 // its own; track 2 opens with a two-sector pregap that is not played.
 struct cue_image {
+  std::string dir;
   std::string sheet;
   std::string played;  // what the sound output must get, in order
   std::string output;  // where SDL's disk output writes it
@@ -152,6 +154,7 @@ std::string pcm(std::size_t sectors, int seed) {
 cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
   const std::string dir = test_support::make_temp_dir();
   cue_image image;
+  image.dir = dir;
   image.sheet = dir + "/disc.cue";
   image.output = dir + "/played.raw";
   image.sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + image.output};
@@ -180,12 +183,32 @@ std::string read_file(const std::string& path) {
   return bytes.str();
 }
 
-// What was played, without the silence SDL plays while the output opens and
-// after the last track.
-std::string heard(const std::string& output) {
-  const auto first = output.find_first_not_of('\0');
-  if (first == std::string::npos) return "";
-  return output.substr(first, output.find_last_not_of('\0') + 1 - first);
+// The output is silence (SDL plays it while the output opens, paused), then
+// `expected` from its start, whole or cut short; after a whole one, silence
+// again (the spinner goes on after the last track).
+testing::AssertionResult played(const std::string& output, const std::string& expected,
+                                bool whole) {
+  const auto sound = output.find_first_not_of('\0');
+  const auto lead = expected.find_first_not_of('\0');
+  if (sound == std::string::npos || sound < lead)
+    return testing::AssertionFailure() << "no sound in " << output.size() << " bytes";
+  const std::string heard = output.substr(sound - lead);
+  if (whole && heard.size() >= expected.size() && heard.starts_with(expected) &&
+      heard.find_first_not_of('\0', expected.size()) == std::string::npos)
+    return testing::AssertionSuccess();
+  if (!whole && heard.size() < expected.size() && expected.starts_with(heard))
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure() << heard.size() << " bytes heard of " << expected.size();
+}
+
+// Waits until the output holds all of `expected`; SDL's disk output writes at
+// the pace of a sound card.
+bool played_in_full(const std::string& output, const std::string& expected) {
+  for (int tries = 0; tries < 100; ++tries) {
+    if (played(read_file(output), expected, true)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
 }
 
 const std::string image_lead = banner + valid_announcement + prompt;
@@ -198,16 +221,42 @@ TEST(image_audio, plays_from_track_two_index_one_to_the_end) {
   auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
   ASSERT_TRUE(wait_for_output(child, image_lead + "\\\r|\r/\r"))
       << testing::PrintToString(child.result.out) << child.result.err;
+  EXPECT_TRUE(played_in_full(image.output, image.played));
   kill(child.pid, SIGINT);
   const auto result = finish_program(child);
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, "");
   EXPECT_TRUE(spins_until_break(result.out, image_lead, 3));
-  EXPECT_TRUE(heard(read_file(image.output)) == image.played);
+  EXPECT_TRUE(played(read_file(image.output), image.played, true));
+}
+
+// The bundled sample's one-second tone, from track 2's INDEX 01 (read off the
+// sheet) to the end of the raw image.
+TEST(image_audio, bundled_sample_plays_its_tone) {
+  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
+  const std::string sheet = read_file(SAMPLE_CUE_PATH);
+  int minutes = 0, seconds = 0, frames = 0;
+  ASSERT_EQ(std::sscanf(sheet.c_str() + sheet.find("INDEX 01", sheet.find("TRACK 02")),
+                        "INDEX 01 %d:%d:%d", &minutes, &seconds, &frames),
+            3);
+  const auto index01 = static_cast<std::size_t>((minutes * 60 + seconds) * 75 + frames) * cd_sector;
+  const std::string tone = read_file(SAMPLE_RAW_PATH).substr(index01);
+  test_support::run_options sound;
+  const std::string output = test_support::make_temp_dir() + "/played.raw";
+  sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output};
+  auto child = start_program({RUVO_PATH, "-m", "-d", SAMPLE_CUE_PATH}, sound);
+  EXPECT_TRUE(played_in_full(output, tone));
+  kill(child.pid, SIGTERM);
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(spins_until_break(
+      result.out,
+      banner + "Playing game \"RUVO SAMPLE DISC\".\nNo CPU emulation has began.\n" + prompt, 1));
 }
 
 // Tracks of a second and more each, broken half a second in: the output
-// stops before the message and is a true beginning of the tracks.
+// stops before the message, and is a true beginning of the tracks.
 TEST_P(spinner_break, silences_an_image_before_the_message) {
   if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
   const cue_image image = make_cue_image(80);
@@ -221,34 +270,39 @@ TEST_P(spinner_break, silences_an_image_before_the_message) {
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, "");
   EXPECT_TRUE(spins_until_break(result.out, image_lead, 1));
-  const std::string output = read_file(image.output);
-  EXPECT_EQ(output.size(), at_the_message.size());
-  const std::string played = heard(output);
-  EXPECT_LT(played.size(), image.played.size());
-  EXPECT_TRUE(image.played.starts_with(played));
+  EXPECT_EQ(read_file(image.output), at_the_message);
+  EXPECT_TRUE(played(at_the_message, image.played, false));
 }
 
 struct refusal {
   const char* name;
   bool with_audio;
+  const char* removed;             // a file of the image taken away, or ""
   std::vector<std::string> sound;  // replaces SDL's disk output
-  std::string err;                 // "<sheet>" stands for the sheet's path
+  std::string err;                 // "<dir>" stands for the image's folder
 };
 
 // Names the case in test listings.
 void PrintTo(const refusal& c, std::ostream* os) { *os << c.name; }
 
 const std::string cannot_play = "Sorry, CD Music cannot be played: ";
-const std::string no_output =
-    cannot_play + (RUVO_AUDIO ? "no sound output (" : "this ruvo was built without sound output.\n");
+const std::string built_without = cannot_play + "this ruvo was built without sound output.\n";
+const std::string no_output = RUVO_AUDIO ? cannot_play + "no sound output (" : built_without;
+const std::string no_audio_tracks =
+    cannot_play + "<dir>/disc.cue has no audio tracks after track 1.\n";
 
 // Each ends like a refused play request: one message, exit status 1.
 const refusal refusals[] = {
-    {"DataOnlyDisc", false, {}, cannot_play + "<sheet> has no audio tracks after track 1.\n"},
+    {"DataOnlyDisc", false, "", {}, no_audio_tracks},
+    {"MissingTrackFile",
+     true,
+     "track03.bin",
+     {},
+     RUVO_AUDIO ? cannot_play + "<dir>/track03.bin cannot be read.\n" : built_without},
     // A machine without a sound card: libasound finds no default device, and
     // its own complaints stay off standard error.
-    {"NoSoundCard", true, {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=/dev/null"}, no_output},
-    {"NoSuchSoundDriver", true, {"SDL_AUDIODRIVER=no-such-driver"}, no_output},
+    {"NoSoundCard", true, "", {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=/dev/null"}, no_output},
+    {"NoSuchSoundDriver", true, "", {"SDL_AUDIODRIVER=no-such-driver"}, no_output},
 };
 
 class image_audio_refused : public testing::TestWithParam<refusal> {};
@@ -256,11 +310,16 @@ class image_audio_refused : public testing::TestWithParam<refusal> {};
 TEST_P(image_audio_refused, like_a_refused_play_request) {
   const refusal& c = GetParam();
   cue_image image = make_cue_image(1, c.with_audio);
+  if (*c.removed != '\0') unlink((image.dir + "/" + c.removed).c_str());
+  for (const std::string& setting : c.sound)  // in place of the disk output's
+    std::erase_if(image.sound.env, [&setting](const std::string& e) {
+      return e.substr(0, e.find('=')) == setting.substr(0, setting.find('='));
+    });
   image.sound.env.insert(image.sound.env.end(), c.sound.begin(), c.sound.end());
   const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
   EXPECT_EQ(result.out, banner + valid_announcement);
   std::string err = c.err;
-  if (const auto at = err.find("<sheet>"); at != std::string::npos) err.replace(at, 7, image.sheet);
+  if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
   if (err.ends_with("("))  // SDL's reason follows
     EXPECT_TRUE(result.err.starts_with(err) && result.err.ends_with(").\n") &&
                 result.err.find('\n') == result.err.size() - 1)
