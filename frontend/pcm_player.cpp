@@ -3,11 +3,13 @@
 // what it takes. ruvo keeps a few seconds of audio queued from the main thread,
 // once a second as the spinner turns; SDL's own thread plays the queue out.
 //
-// Breaks: SDL's threads (and those of the sound libraries under it) are
-// started while the main thread holds SIGINT and SIGTERM off, so they inherit
-// that mask and never take a break; a break stays pending for the main thread,
-// which lets it in around its waits and runs the break sequence there. SDL
-// itself is asked to install no signal handlers of its own.
+// Breaks: SDL and the sound libraries under it start their threads while the
+// main thread holds the break signals off (see main.h), so those threads
+// inherit that mask and never take a break (SDL's own block them besides). A
+// break stays pending for the main thread, which lets it in only around its
+// waits and runs the break sequence there, silencing the output first. Opening
+// the output is therefore no such wait: a break during it acts as soon as it
+// returns. SDL is asked to install no signal handlers of its own.
 #include "pcm_player.h"
 
 #include <SDL.h>
@@ -100,7 +102,7 @@ void restore_standard_error(int saved) {
 // Opens the system's default sound output, paused, for CD audio. 0 after the
 // message when there is none.
 int open_output() {
-  // SIGINT and SIGTERM stay ruvo's own.
+  // SDL would otherwise catch SIGINT and SIGTERM itself; breaks are ruvo's.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // What sound servers show in their mixers.
   SDL_SetHint(SDL_HINT_APP_NAME, "ruvo");
@@ -119,6 +121,9 @@ int open_output() {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
     playback.output = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
   restore_standard_error(saved);
+  // A break that came while SDL worked, with breaks held, acts now, as one
+  // during the drive's play request does when the request returns.
+  break_point();
   if (playback.output == 0)
     return error("Sorry, CD Music cannot be played: no sound output (%s).\n", SDL_GetError());
   return 1;
