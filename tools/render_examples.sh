@@ -44,6 +44,10 @@ commands() {
     echo '{ruvo} -d {samples}/sample_disc.bin'
     echo 'echo $?'
     ;;
+  ruvo-cue)
+    echo '{ruvo} -d {samples}/sample_disc.cue'
+    echo 'echo $?'
+    ;;
   *) return 1 ;;
   esac
 }

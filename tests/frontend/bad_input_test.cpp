@@ -1,16 +1,22 @@
 // Whatever -d names, ruvo ends with a clear message and a defined exit status:
 // it does not crash, hang or read past its buffers, and sends the drive nothing.
+// Raw images and CUE sheets as users keep them are here too, with the ones
+// that must read like the plain image.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "raw_sector.h"
 #include "ruvo_test.h"
 
 namespace {
@@ -94,6 +100,196 @@ TEST_P(ruvo_bad_input, message_and_exit_status) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ruvo, ruvo_bad_input, testing::ValuesIn(bad_inputs),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A file made in a fresh folder before the run.
+struct folder_entry {
+  enum kind { file, directory, fifo, sheet_of_100_mb };
+  std::string name;  // relative to the folder
+  std::string bytes;
+  kind is = file;
+};
+using entry = folder_entry;
+
+struct image_input {
+  const char* name;
+  std::vector<folder_entry> files;  // -d names the first
+  std::string err;  // "<folder>" stands for the folder; empty: the valid listing and status 1
+};
+
+void PrintTo(const image_input& c, std::ostream* os) { *os << c.name; }
+
+std::string raw_with(std::size_t at, char byte, std::string image = raw_image(valid_image(), 1)) {
+  image[at] = byte;
+  return image;
+}
+
+// A sheet whose first track is `mode` in `file`.
+std::string sheet(const std::string& mode, const std::string& file = "\"disc.bin\"") {
+  return "FILE " + file + " BINARY\n  TRACK 01 " + mode + "\n    INDEX 01 00:00:00\n";
+}
+
+const std::string raw1 = raw_image(valid_image(), 1);
+const std::string raw2 = raw_image(valid_image(), 2);
+const std::string raw_modes = "; ruvo reads the data of Mode 1 and Mode 2 form 1 sectors\n";
+const std::string not_regular = "disc.cue: line 1: <folder>/disc.bin is not a regular file\n";
+
+const image_input image_inputs[] = {
+    // Raw images: the user data of the first two sectors, or a short read.
+    {"SyncFollowedByNothing", {{"disc.bin", raw1.substr(0, raw_sector::sync.size())}}, read_failed},
+    {"RawImageOfOneSector", {{"disc.bin", raw_image(valid_image(), 1, 1)}}, read_failed},
+    {"SecondSectorHoldsNoData",
+     {{"disc.bin", raw_with(raw_sector::size + raw_sector::mode_offset, 0)}},
+     read_failed},
+    {"FirstSectorModeZero",
+     {{"disc.bin", raw_with(raw_sector::mode_offset, 0)}},
+     "<folder>/disc.bin: the first sector is a mode 0 sector, which holds no data\n"},
+    {"FirstSectorMode2Form2",
+     {{"disc.bin", raw_with(raw_sector::submode_offset, raw_sector::form2_bit, raw2)}},
+     "<folder>/disc.bin: the first sector is a Mode 2 form 2 sector" + raw_modes},
+    {"FirstSectorModeThree",
+     {{"disc.bin", raw_with(raw_sector::mode_offset, 3)}},
+     "<folder>/disc.bin: the first sector has the unknown mode 3\n"},
+    {"RawMode1", {{"disc.bin", raw1}}, ""},
+    {"RawMode2Form1", {{"disc.bin", raw2}}, ""},
+    // CUE sheets that cannot be read.
+    {"SheetEmpty", {{"disc.cue", ""}}, "<folder>/disc.cue: the CUE sheet is empty\n"},
+    {"SheetBinary",
+     {{"disc.cue",
+       "REM ripped\n\x7F"
+       "ELF\x02\x01"}},
+     "<folder>/disc.cue: line 2: binary data, not a CUE sheet\n"},
+    {"Sheet100MB",
+     {{"disc.cue", "REM\n", entry::sheet_of_100_mb}},
+     "<folder>/disc.cue: more than 65536 bytes, too long for a CUE sheet\n"},
+    {"SheetWithoutTrack",
+     {{"disc.cue", "REM GENRE Game\nFILE \"disc.bin\" BINARY\n"}},
+     "<folder>/disc.cue: no TRACK in the CUE sheet\n"},
+    {"SheetNamesADirectory",
+     {{"disc.cue", sheet("MODE1/2352")}, {"disc.bin", "", entry::directory}},
+     "<folder>/" + not_regular},
+    {"SheetNamesAFifo",
+     {{"disc.cue", sheet("MODE1/2352")}, {"disc.bin", "", entry::fifo}},
+     "<folder>/" + not_regular},
+    {"SheetNamesItself",
+     {{"disc.cue", sheet("MODE1/2048", "disc.cue")}},
+     "<folder>/disc.cue: line 1: <folder>/disc.cue is the CUE sheet itself, not a track file\n"},
+    {"SheetNamesAMissingFile",
+     {{"disc.cue", sheet("MODE1/2352")}},
+     "<folder>/disc.cue: line 1: cannot open <folder>/disc.bin: No such file or directory\n"},
+    {"SheetWithAnUnclosedQuote",
+     {{"disc.cue", sheet("MODE1/2352", "\"disc.bin")}, {"disc.bin", raw1}},
+     "<folder>/disc.cue: line 1: unclosed quote\n"},
+    {"SheetWithAudioFirst",
+     {{"disc.cue", sheet("AUDIO")}, {"disc.bin", raw1}},
+     "<folder>/disc.cue: line 2: track 01 is an audio track; the first track must hold the data\n"},
+    {"SheetWithAnUnreadMode",
+     {{"disc.cue", sheet("MODE2/2336")}, {"disc.bin", raw1}},
+     "<folder>/disc.cue: line 2: track 01 is MODE2/2336; ruvo reads MODE1/2048, MODE1/2352 and "
+     "MODE2/2352 data tracks\n"},
+    {"SheetRawTrackWithoutSync",
+     {{"disc.cue", sheet("MODE1/2352")}, {"disc.bin", valid_image()}},
+     "<folder>/disc.cue: line 2: track 01 is MODE1/2352, but <folder>/disc.bin holds no raw "
+     "sector where it begins\n"},
+    {"SheetTrackBeforeFile",
+     {{"disc.cue", "TRACK 01 MODE1/2352\n"}},
+     "<folder>/disc.cue: line 1: TRACK before any FILE\n"},
+    {"SheetTracksOutOfOrder",
+     {{"disc.cue", "FILE d.bin BINARY\nTRACK 02 AUDIO\nINDEX 01 00:00:00\nTRACK 01 AUDIO\n"}},
+     "<folder>/disc.cue: line 4: track 1 does not follow track 2\n"},
+    {"SheetIndexGoesBack",
+     {{"disc.cue", sheet("MODE1/2352") + "TRACK 02 AUDIO\nINDEX 00 00:00:05\nINDEX 01 00:00:04\n"}},
+     "<folder>/disc.cue: line 6: INDEX 01 lies before the index above it\n"},
+    {"SheetTrackWithoutIndex01",
+     {{"disc.cue", "FILE d.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 00 00:00:00\n"}},
+     "<folder>/disc.cue: line 2: track 01 has no INDEX 01\n"},
+    {"SheetUnknownCommand",
+     {{"disc.cue", "FILE d.bin BINARY\nTRAK 01 MODE1/2352\n"}},
+     "<folder>/disc.cue: line 2: unknown command 'TRAK'\n"},
+    {"SheetTimeOutOfRange",
+     {{"disc.cue", "FILE d.bin BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:60:00\n"}},
+     "<folder>/disc.cue: line 3: INDEX needs a number from 0 to 99 and a time mm:ss:ff\n"},
+    {"SheetOfWaveFiles",
+     {{"disc.cue", "FILE \"d.wav\" WAVE\n"}},
+     "<folder>/disc.cue: line 1: file type WAVE; ruvo reads BINARY track files only\n"},
+    // CUE sheets as users have them: each reads like the plain image.
+    {"SheetQuotedNameWithSpaces",
+     {{"disc.cue", sheet("MODE1/2352", "\"my disc.bin\"")}, {"my disc.bin", raw1}},
+     ""},
+    {"SheetUnquotedNameWithSpaces",
+     {{"disc.cue", sheet("MODE1/2352", "my  disc.bin")}, {"my  disc.bin", raw1}},
+     ""},
+    {"SheetInLowerCase",
+     {{"disc.cue", "file disc.bin binary\n track 01 mode1/2352\n  index 01 00:00:00"},
+      {"disc.bin", raw1}},
+     ""},
+    {"SheetWithCrLfAndByteOrderMark",
+     {{"disc.cue",
+       "\xEF\xBB\xBF"
+       "FILE disc.bin BINARY\r\nTRACK 01 MODE1/2352\r\nINDEX 01 00:00:00\r\n"},
+      {"disc.bin", raw1}},
+     ""},
+    {"SheetWithRemLines",
+     {{"disc.cue", "REM GENRE Game\nREM COMMENT \"x\"\n" + sheet("MODE1/2352") + "  REM\n"},
+      {"disc.bin", raw1}},
+     ""},
+    {"SheetPathWithSpaces",
+     {{"my games/disc 1.cue", sheet("MODE1/2352", "\"disc 1.bin\"")},
+      {"my games/disc 1.bin", raw1}},
+     ""},
+    {"SheetKnownByItsText", {{"disc.txt", sheet("MODE1/2352")}, {"disc.bin", raw1}}, ""},
+    {"SheetOfMode2", {{"disc.cue", sheet("MODE2/2352")}, {"disc.bin", raw2}}, ""},
+    {"SheetOf2048ByteSectors",
+     {{"disc.cue", sheet("MODE1/2048")}, {"disc.bin", valid_image()}},
+     ""},
+    {"SheetWhoseTrackBeginsLater",
+     {{"disc.cue", "FILE disc.bin BINARY\nTRACK 02 MODE1/2352\nINDEX 01 00:00:02\n"},
+      {"disc.bin", std::string(2 * raw_sector::size, 'x') + raw1}},
+     ""},
+};
+
+// Replaces every "<folder>" in text.
+std::string in_folder(std::string text, const std::string& folder) {
+  for (auto at = text.find("<folder>"); at != std::string::npos; at = text.find("<folder>", at))
+    text.replace(at, 8, folder);
+  return text;
+}
+
+int make_entry(const std::string& path, const folder_entry& e) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  switch (e.is) {
+    case entry::directory:
+      return mkdir(path.c_str(), 0700);
+    case entry::fifo:
+      return mkfifo(path.c_str(), 0600);
+    case entry::sheet_of_100_mb:  // sparse: it takes no room on the disk
+      test_support::write_file(path, e.bytes);
+      return truncate(path.c_str(), 100 << 20);
+    case entry::file:
+      break;
+  }
+  test_support::write_file(path, e.bytes);
+  return 0;
+}
+
+class ruvo_image_input : public testing::TestWithParam<image_input> {};
+
+TEST_P(ruvo_image_input, message_and_exit_status) {
+  const image_input& c = GetParam();
+  const std::string folder = test_support::make_temp_dir();
+  for (const auto& e : c.files) ASSERT_EQ(make_entry(folder + "/" + e.name, e), 0) << e.name;
+  const fake_drive drive = make_fake_drive();
+
+  const auto result = test_support::run_program(
+      {RUVO_PATH, "-i", "-d", folder + "/" + c.files[0].name}, drive.options);
+
+  EXPECT_EQ(result.out, banner + (c.err.empty() ? valid_listing : ""));
+  EXPECT_EQ(result.err, in_folder(c.err, folder));
+  EXPECT_EQ(result.exit_status, c.err.empty() ? 1 : 0);
+  EXPECT_EQ(requests(drive), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, ruvo_image_input, testing::ValuesIn(image_inputs),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -39,49 +39,55 @@ void PrintTo(const header_case& c, std::ostream* os) { *os << c.name; }
 const header_case header_cases[] = {
     // The tests run in order; the first failing one speaks.
     {"EveryFieldBad",
-     {{at::hardware_id, "SEGA SEGASATURN!"},
-      {at::version, "v"},
-      {at::device_info, "XX"},
-      {at::peripherals, "A"}},
+     {{hardware_id.offset, "SEGA SEGASATURN!"},
+      {version.offset, "v"},
+      {device_info.offset, "XX"},
+      {peripherals.offset, "A"}},
      invalid_header},
-    {"ZeroInsteadOfFinalSpace", {{at::hardware_id, "SEGA SEGASATURN\0"s}}, invalid_header},
-    {"LowerCaseHardware", {{at::hardware_id, "sega segasaturn "}}, invalid_header},
-    {"VersionBeforeDisc", {{at::version, "v1.000"}, {at::device_info, "CD-2/2"}}, silly_version},
-    {"VersionWithLeadingSpace", {{at::version, " V1.00"}}, silly_version},
-    {"DiscBeforeDevices", {{at::device_info, "CD-2/2  "}, {at::peripherals, "A"}}, not_first},
+    {"ZeroInsteadOfFinalSpace", {{hardware_id.offset, "SEGA SEGASATURN\0"s}}, invalid_header},
+    {"LowerCaseHardware", {{hardware_id.offset, "sega segasaturn "}}, invalid_header},
+    {"VersionBeforeDisc",
+     {{version.offset, "v1.000"}, {device_info.offset, "CD-2/2"}},
+     silly_version},
+    {"VersionWithLeadingSpace", {{version.offset, " V1.00"}}, silly_version},
+    {"DiscBeforeDevices", {{device_info.offset, "CD-2/2  "}, {peripherals.offset, "A"}}, not_first},
     // The device information as scanf reads "CD-%d/%d".
-    {"DeviceInfoSpaces", {{at::device_info, "        "}}, not_first},
-    {"DeviceInfoNotCD", {{at::device_info, "XX-1/1  "}}, not_first},
-    {"DeviceInfoZeroAfterDash", {{at::device_info, "CD-\0"s}}, not_first},
-    {"SecondDisc", {{at::device_info, "CD-2/2  "}}, not_first},
-    {"NegativeDisc", {{at::device_info, "CD--1/2 "}}, not_first},
-    {"LeadingZero", {{at::device_info, "CD-01/2 "}}, ""},
-    {"SpaceAndSign", {{at::device_info, "CD- +1/2"}}, ""},
-    {"TabBeforeNumber", {{at::device_info, "CD-\t1/2 "}}, ""},
-    {"NoDiscCount", {{at::device_info, "CD-1    "}}, ""},
-    {"NumberInTheNextField", {{at::device_info, "CD-     "}, {at::area_codes, "1/1JTUE   "}}, ""},
+    {"DeviceInfoSpaces", {{device_info.offset, "        "}}, not_first},
+    {"DeviceInfoNotCD", {{device_info.offset, "XX-1/1  "}}, not_first},
+    {"DeviceInfoZeroAfterDash", {{device_info.offset, "CD-\0"s}}, not_first},
+    {"SecondDisc", {{device_info.offset, "CD-2/2  "}}, not_first},
+    {"NegativeDisc", {{device_info.offset, "CD--1/2 "}}, not_first},
+    {"LeadingZero", {{device_info.offset, "CD-01/2 "}}, ""},
+    {"SpaceAndSign", {{device_info.offset, "CD- +1/2"}}, ""},
+    {"TabBeforeNumber", {{device_info.offset, "CD-\t1/2 "}}, ""},
+    {"NoDiscCount", {{device_info.offset, "CD-1    "}}, ""},
+    {"NumberInTheNextField",
+     {{device_info.offset, "CD-     "}, {area_codes.offset, "1/1JTUE   "}},
+     ""},
     {"DigitsRunIntoTheNextField",
-     {{at::device_info, "CD-00000"}, {at::area_codes, "1 JTUE    "}},
+     {{device_info.offset, "CD-00000"}, {area_codes.offset, "1 JTUE    "}},
      ""},
     {"HugeNumberIsNotOne",  // 4294967297 is 1 modulo 2^32
-     {{at::device_info, "CD-42949"}, {at::area_codes, "67297     "}},
+     {{device_info.offset, "CD-42949"}, {area_codes.offset, "67297     "}},
      not_first},
     // Devices that are not emulated, tested in the order A M K S T.
     {"JoystickBeforeMouse",
-     {{at::peripherals, "JMA"}},
+     {{peripherals.offset, "JMA"}},
      "Device: Analog Joystick used but not emulated.\n"},
-    {"Mouse", {{at::peripherals, "M"}}, "Device: Mouse used but not emulated.\n"},
-    {"Keyboard", {{at::peripherals, "JK"}}, "Device: Keyboard used but not emulated.\n"},
-    {"SteeringWheel", {{at::peripherals, "S"}}, "Device: Steering Wheel used but not emulated.\n"},
-    {"Multitap", {{at::peripherals, "T"}}, "Device: Multitap used but not emulated.\n"},
+    {"Mouse", {{peripherals.offset, "M"}}, "Device: Mouse used but not emulated.\n"},
+    {"Keyboard", {{peripherals.offset, "JK"}}, "Device: Keyboard used but not emulated.\n"},
+    {"SteeringWheel",
+     {{peripherals.offset, "S"}},
+     "Device: Steering Wheel used but not emulated.\n"},
+    {"Multitap", {{peripherals.offset, "T"}}, "Device: Multitap used but not emulated.\n"},
     {"ZeroDoesNotEndTheSearch",
-     {{at::peripherals, "J\0\0A"s}},
+     {{peripherals.offset, "J\0\0A"s}},
      "Device: Analog Joystick used but not emulated.\n"},
     {"LastByteOfTheField",
-     {{at::peripherals, "               K"}},
+     {{peripherals.offset, "               K"}},
      "Device: Keyboard used but not emulated.\n"},
-    {"LowerCaseLetters", {{at::peripherals, "amkst"}}, ""},
-    {"LetterJustPastTheField", {{at::peripherals, "JJJJJJJJJJJJJJJJ"}, {at::title, "A"}}, ""},
+    {"LowerCaseLetters", {{peripherals.offset, "amkst"}}, ""},
+    {"LetterJustPastTheField", {{peripherals.offset, "JJJJJJJJJJJJJJJJ"}, {title.offset, "A"}}, ""},
 };
 
 class header_test : public testing::TestWithParam<header_case> {};
@@ -107,14 +113,13 @@ INSTANTIATE_TEST_SUITE_P(ruvo, header_test, testing::ValuesIn(header_cases),
 TEST(header_test, scan_and_title_stop_at_the_end_of_the_area) {
   for (const char last : {'1', '2'}) {
     std::string image = valid_image();
-    const std::size_t digits = at::device_info + 3;
+    const std::size_t digits = device_info.offset + 3;
     put(image, digits, std::string(area_size - digits, '0'));
     image.back() = last;
     const auto result = run_ruvo({"-d", image_file(image)});
     if (last == '1') {
-      const std::string title = image.substr(at::title);
-      EXPECT_EQ(result.out,
-                banner + "Playing game \"" + title + "\".\nNo CPU emulation has began.\n");
+      EXPECT_EQ(result.out, banner + "Playing game \"" + image.substr(title.offset) +
+                                "\".\nNo CPU emulation has began.\n");
       EXPECT_EQ(result.err, "");
       EXPECT_EQ(result.exit_status, 1);
     } else {
@@ -160,52 +165,54 @@ void PrintTo(const listing_case& c, std::ostream* os) { *os << c.name; }
 
 const listing_case listing_cases[] = {
     {"RawFieldsKeepEveryByte",
-     {{at::maker_id, "A\tB\0C\xFF"s}, {at::area_codes, "\0\0\0\0\0\0\0\0\0\0"s}},
+     {{maker_id.offset, "A\tB\0C\xFF"s}, {area_codes.offset, "\0\0\0\0\0\0\0\0\0\0"s}},
      {{"Maker ID: RUVO T", "Maker ID: A\tB\0C\xFF"s},
       {"Area Codes: JTUE      ", "Area Codes: \0\0\0\0\0\0\0\0\0\0"s}}},
     // The release date in words.
     {"LeadingZerosAreNotOctal",
-     {{at::release_date, "09990809"}},
+     {{release_date.offset, "09990809"}},
      {{"19951105 (Nov 5, 1995)", "09990809 (Aug 9, 999)"}}},
     {"SpacesBeforeDigits",
-     {{at::release_date, "1999 9 7"}},
+     {{release_date.offset, "1999 9 7"}},
      {{"19951105 (Nov 5, 1995)", "1999 9 7 (Sep 7, 1999)"}}},
     {"MonthThirteen",
-     {{at::release_date, "19991301"}},
+     {{release_date.offset, "19991301"}},
      {{"19951105 (Nov 5, 1995)", "19991301 (??? 1, 1999)"}}},
     {"MonthNotDigits",
-     {{at::release_date, "1999AB01"}},
+     {{release_date.offset, "1999AB01"}},
      {{"19951105 (Nov 5, 1995)", "1999AB01 (??? 1, 1999)"}}},
     {"Negatives",
-     {{at::release_date, "-999-9-9"}},
+     {{release_date.offset, "-999-9-9"}},
      {{"19951105 (Nov 5, 1995)", "-999-9-9 (??? -9, -999)"}}},
     {"ZeroBytes",
-     {{at::release_date, "1995\0\0\0\0"s}},
+     {{release_date.offset, "1995\0\0\0\0"s}},
      {{"19951105 (Nov 5, 1995)", "1995\0\0\0\0 (??? 0, 1995)"s}}},
     // The numbers, least significant byte first.
     {"Numbers",
-     {{at::ip_size, "\0\x56\x34\x12"s},
-      {at::master_sp, "\0\0\0\0"s},
-      {at::slave_sp, "\x01\0\0\x80"s}},
+     {{ip_size.offset, "\0\x56\x34\x12"s},
+      {master_sp.offset, "\0\0\0\0"s},
+      {slave_sp.offset, "\x01\0\0\x80"s}},
      {{"$00180000 (1572864)", "$12345600 (305419776)"},
       {"$06002000 (100671488)", "$00000000 (0)"},
       {"$06001000 (100667392)", "$80000001 (2147483649)"}}},
     // The title, trimmed of spaces at its end.
-    {"TitleAllSpaces", {{at::title, std::string(112, ' ')}}, {{"Title: TEST GAME\n", "Title: \n"}}},
+    {"TitleAllSpaces",
+     {{title.offset, std::string(112, ' ')}},
+     {{"Title: TEST GAME\n", "Title: \n"}}},
     {"TitleWithZeroInside",
-     {{at::title, "TEST\0GAME"s}},
+     {{title.offset, "TEST\0GAME"s}},
      {{"Title: TEST GAME\n", "Title: TEST\n"}}},
     {"OnlySpacesAreTrimmed",
-     {{at::title, "TEST GAME\t \v"}},
+     {{title.offset, "TEST GAME\t \v"}},
      {{"Title: TEST GAME\n", "Title: TEST GAME\t \v\n"}}},
     {"LeadingSpacesStay",
-     {{at::title, "  TEST GAME"}},
+     {{title.offset, "  TEST GAME"}},
      {{"Title: TEST GAME\n", "Title:   TEST GAME\n"}}},
     {"TitleRunsOnPastItsField",
-     {{at::after_title, "XYZ"}},
+     {{after_title.offset, "XYZ"}},
      {{"Title: TEST GAME\n", "Title: TEST GAME" + std::string(103, ' ') + "XYZ\n"}}},
     {"TitleRunsIntoTheNumbers",
-     {{at::ip_size, "AB\0\0"s}},
+     {{ip_size.offset, "AB\0\0"s}},
      {{"Title: TEST GAME\n", "Title: TEST GAME" + std::string(119, ' ') + "AB\n"},
       {"$00180000 (1572864)", "$00004241 (16961)"}}},
 };
@@ -231,14 +238,17 @@ INSTANTIATE_TEST_SUITE_P(ruvo, listing, testing::ValuesIn(listing_cases),
 
 TEST(announcement, title_is_trimmed_the_same_way) {
   const auto result =
-      run_ruvo({"-d", image_file(patched({{at::title, "A TITLE " + std::string(104, ' ')}}))});
+      run_ruvo({"-d", image_file(patched({{title.offset, "A TITLE " + std::string(104, ' ')}}))});
   EXPECT_EQ(result.out, banner + "Playing game \"A TITLE\".\nNo CPU emulation has began.\n");
   EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST(listing, bundled_sample) {
-  const auto result = run_ruvo({"-d", SAMPLE_DISC_PATH, "-i"});
-  EXPECT_EQ(result.out, banner +
+class bundled_sample : public testing::TestWithParam<const char*> {};
+
+// The plain image, the raw image and its CUE sheet hold the same disc.
+TEST_P(bundled_sample, lists_and_announces_the_same_disc) {
+  const auto listed = run_ruvo({"-d", GetParam(), "-i"});
+  EXPECT_EQ(listed.out, banner +
                             "Hardware: SEGA SEGASATURN \n"
                             "Maker ID: RUVO DEVELOPERS \n"
                             "Product Number: RV-00014  \n"
@@ -253,7 +263,18 @@ TEST(listing, bundled_sample) {
                             "Slave  SP: $00100006 (1048582)\n"
                             "First Read Address: $00400006 (4194310)\n"
                             "First Read Size: $00000000 (0)\n");
-  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(listed.exit_status, 1);
+  const auto announced = run_ruvo({"-d", GetParam()});
+  EXPECT_EQ(announced.out,
+            banner + "Playing game \"RUVO SAMPLE DISC\".\nNo CPU emulation has began.\n");
+  EXPECT_EQ(announced.err, "");
+  EXPECT_EQ(announced.exit_status, 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ruvo, bundled_sample, testing::Values(SAMPLE_DISC_PATH, SAMPLE_CUE_PATH, SAMPLE_RAW_PATH),
+    [](const auto& info) {
+      return std::string(info.index == 0 ? "Plain" : info.index == 1 ? "CueSheet" : "RawImage");
+    });
 
 }  // namespace

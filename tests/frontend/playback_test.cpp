@@ -8,12 +8,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ruvo_test.h"
@@ -91,6 +89,25 @@ TEST(spinner, no_play_request_without_music_or_with_listing) {
   EXPECT_EQ(requests(drive), "");
 }
 
+class music_from_an_image : public testing::TestWithParam<const char*> {};
+
+// Even a drive's answer (the fake one answers any descriptor) does not make an
+// image a drive: the request is never sent.
+TEST_P(music_from_an_image, is_refused_without_a_request) {
+  const fake_drive drive = make_fake_drive();
+  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", GetParam()}, drive.options);
+  EXPECT_EQ(result.out,
+            banner + "Playing game \"RUVO SAMPLE DISC\".\nNo CPU emulation has began.\n");
+  EXPECT_EQ(result.err, "Sorry, CD Music cannot be played from the disc image " +
+                            std::string(GetParam()) + ".\n");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(requests(drive), "");
+}
+
+// A CUE sheet's audio tracks ruvo plays itself (below).
+INSTANTIATE_TEST_SUITE_P(ruvo, music_from_an_image, testing::Values(SAMPLE_RAW_PATH),
+                         [](const auto&) { return std::string("RawImage"); });
+
 // A FIFO without a writer blocks in open; SIGTERM there must end the run like
 // SIGINT does in the bad-input table.
 TEST(break_while_opening, terminate_gives_the_break_sequence) {
@@ -131,46 +148,33 @@ TEST_P(break_while_reading, gives_the_break_sequence) {
 INSTANTIATE_TEST_SUITE_P(ruvo, break_while_reading, testing::Values(0, 256),
                          [](const auto& info) { return "After" + std::to_string(info.param); });
 
-// A CUE image: the data track, then audio tracks 2 and 3, each in a file of
-// its own; track 2 opens with a two-sector pregap that is not played.
+// A CUE image: the data track, then audio tracks 2 and 3 in files of their
+// own; track 2 opens with a two-sector pregap, which is not played.
 struct cue_image {
-  std::string dir;
-  std::string sheet;
+  std::string dir, sheet, title;
   std::string played;  // what the sound output must get, in order
-  std::string output;  // where SDL's disk output writes it
-  test_support::run_options sound;
 };
 
 constexpr std::size_t cd_sector = 2352;
 
-// No zero byte, so that the silence around it is told apart.
-std::string pcm(std::size_t sectors, int seed) {
-  std::string bytes(sectors * cd_sector, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    bytes[i] = static_cast<char>(1 + (i * 7 + static_cast<std::size_t>(seed)) % 251);
-  return bytes;
-}
-
 cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
-  const std::string dir = test_support::make_temp_dir();
-  cue_image image;
-  image.dir = dir;
-  image.sheet = dir + "/disc.cue";
-  image.output = dir + "/played.raw";
-  image.sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + image.output};
-  std::string data = valid_image();
+  cue_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
+  image.sheet = image.dir + "/disc.cue";
+  std::string data = valid_image(),
+              sheet = "FILE data.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n";
   data.resize(2 * 2048);
-  test_support::write_file(dir + "/data.bin", data);
-  std::string sheet = "FILE \"data.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n";
-  if (with_audio) {
-    const std::string track2 = pcm(sectors_a_track, 2), track3 = pcm(sectors_a_track, 3);
-    test_support::write_file(dir + "/track02.bin", std::string(2 * cd_sector, '\xEE') + track2);
-    test_support::write_file(dir + "/track03.bin", track3);
-    sheet +=
-        "FILE \"track02.bin\" BINARY\n  TRACK 02 AUDIO\n    INDEX 00 00:00:00\n"
-        "    INDEX 01 00:00:02\n"
-        "FILE \"track03.bin\" BINARY\n  TRACK 03 AUDIO\n    INDEX 01 00:00:00\n";
-    image.played = track2 + track3;
+  test_support::write_file(image.dir + "/data.bin", data);
+  for (int track = 2; with_audio && track <= 3; ++track) {
+    // No zero byte, so that the silence around the audio is told apart.
+    std::string pcm(sectors_a_track * cd_sector, '\0');
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+      pcm[i] = static_cast<char>(1 + (i * 7 + track) % 251);
+    const std::string name = "track0" + std::to_string(track);
+    test_support::write_file(image.dir + "/" + name + ".bin",
+                             (track == 2 ? std::string(2 * cd_sector, '\xEE') : "") + pcm);
+    sheet += "FILE " + name + ".bin BINARY\nTRACK 0" + std::to_string(track) + " AUDIO\n" +
+             (track == 2 ? "INDEX 00 00:00:00\nINDEX 01 00:00:02\n" : "INDEX 01 00:00:00\n");
+    image.played += pcm;
   }
   test_support::write_file(image.sheet, sheet);
   return image;
@@ -178,156 +182,128 @@ cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
 
 std::string read_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// The bundled sample's one-second tone: its raw image from track 2's INDEX 01,
+// as the sheet gives it.
+cue_image bundled_sample() {
+  const std::string sheet = read_file(SAMPLE_CUE_PATH);
+  int minutes = 0, seconds = 0, frames = 0;
+  std::sscanf(sheet.substr(sheet.find("INDEX 01", sheet.find("TRACK 02"))).c_str(),
+              "INDEX 01 %d:%d:%d", &minutes, &seconds, &frames);
+  const auto index01 = static_cast<std::size_t>((minutes * 60 + seconds) * 75 + frames) * cd_sector;
+  return {test_support::make_temp_dir(), SAMPLE_CUE_PATH, "RUVO SAMPLE DISC",
+          read_file(SAMPLE_RAW_PATH).substr(index01)};
 }
 
 // The output is silence (SDL plays it while the output opens, paused), then
-// `expected` from its start, whole or cut short; after a whole one, silence
-// again (the spinner goes on after the last track).
-testing::AssertionResult played(const std::string& output, const std::string& expected,
-                                bool whole) {
-  const auto sound = output.find_first_not_of('\0');
-  const auto lead = expected.find_first_not_of('\0');
-  if (sound == std::string::npos || sound < lead)
-    return testing::AssertionFailure() << "no sound in " << output.size() << " bytes";
+// `expected` from its start, whole and followed by silence, or cut short.
+bool played(const std::string& output, const std::string& expected, bool whole) {
+  const auto sound = output.find_first_not_of('\0'), lead = expected.find_first_not_of('\0');
+  if (sound == std::string::npos || sound < lead) return false;
   const std::string heard = output.substr(sound - lead);
-  if (whole && heard.size() >= expected.size() && heard.starts_with(expected) &&
-      heard.find_first_not_of('\0', expected.size()) == std::string::npos)
-    return testing::AssertionSuccess();
-  if (!whole && heard.size() < expected.size() && expected.starts_with(heard))
-    return testing::AssertionSuccess();
-  return testing::AssertionFailure() << heard.size() << " bytes heard of " << expected.size();
+  return whole ? heard.starts_with(expected) &&
+                     heard.find_first_not_of('\0', expected.size()) == std::string::npos
+               : heard.size() < expected.size() && expected.starts_with(heard);
 }
 
-// Waits until the output holds all of `expected`; SDL's disk output writes at
-// the pace of a sound card.
-bool played_in_full(const std::string& output, const std::string& expected) {
-  for (int tries = 0; tries < 100; ++tries) {
-    if (played(read_file(output), expected, true)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
-}
+struct playing {
+  const char* name;
+  cue_image (*image)();
+  bool whole;          // break once all is played, else half a second in
+  std::string frames;  // the spinner frames to wait for before that
+  int signal;
+};
 
-const std::string image_lead = banner + valid_announcement + prompt;
+void PrintTo(const playing& c, std::ostream* os) { *os << c.name; }
 
-// Track 2 from INDEX 01 and track 3, in order, about a fifth of a second; the
-// spinner goes on after them until the break.
-TEST(image_audio, plays_from_track_two_index_one_to_the_end) {
+const playing playings[] = {
+    // A fifth of a second; the spinner goes on after it.
+    {"TwoTracksInFull", [] { return make_cue_image(8); }, true, "\\\r|\r/\r", SIGINT},
+    {"BundledSample", bundled_sample, true, "\\\r", SIGTERM},
+    // Over a second a track: the output falls silent before the message.
+    {"BreakInTrackTwo", [] { return make_cue_image(80); }, false, "\\\r", SIGINT},
+};
+
+class image_audio : public testing::TestWithParam<playing> {};
+
+// SDL's disk output writes the samples to a file at a sound card's pace.
+TEST_P(image_audio, plays_from_track_two_index_one_until_the_break) {
   if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
-  const cue_image image = make_cue_image(8);
-  auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
-  ASSERT_TRUE(wait_for_output(child, image_lead + "\\\r|\r/\r"))
-      << testing::PrintToString(child.result.out) << child.result.err;
-  EXPECT_TRUE(played_in_full(image.output, image.played));
-  kill(child.pid, SIGINT);
-  const auto result = finish_program(child);
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(spins_until_break(result.out, image_lead, 3));
-  EXPECT_TRUE(played(read_file(image.output), image.played, true));
-}
-
-// The bundled sample's one-second tone, from track 2's INDEX 01 (read off the
-// sheet) to the end of the raw image.
-TEST(image_audio, bundled_sample_plays_its_tone) {
-  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
-  const std::string sheet = read_file(SAMPLE_CUE_PATH);
-  int minutes = 0, seconds = 0, frames = 0;
-  ASSERT_EQ(std::sscanf(sheet.c_str() + sheet.find("INDEX 01", sheet.find("TRACK 02")),
-                        "INDEX 01 %d:%d:%d", &minutes, &seconds, &frames),
-            3);
-  const auto index01 = static_cast<std::size_t>((minutes * 60 + seconds) * 75 + frames) * cd_sector;
-  const std::string tone = read_file(SAMPLE_RAW_PATH).substr(index01);
+  const playing& c = GetParam();
+  const cue_image image = c.image();
   test_support::run_options sound;
-  const std::string output = test_support::make_temp_dir() + "/played.raw";
+  const std::string output = image.dir + "/played.raw";
   sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output};
-  auto child = start_program({RUVO_PATH, "-m", "-d", SAMPLE_CUE_PATH}, sound);
-  EXPECT_TRUE(played_in_full(output, tone));
-  kill(child.pid, SIGTERM);
+  auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
+  const std::string lead =
+      banner + "Playing game \"" + image.title + "\".\nNo CPU emulation has began.\n" + prompt;
+  ASSERT_TRUE(wait_for_output(child, lead + c.frames)) << child.result.err;
+  for (int tries = 0; tries < 100 && c.whole && !played(read_file(output), image.played, true);
+       ++tries)
+    usleep(100000);
+  if (!c.whole) usleep(500000);
+  kill(child.pid, c.signal);
+  ASSERT_TRUE(wait_for_output(child, break_message));
+  const std::string at_the_message = read_file(output);
   const auto result = finish_program(child);
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(spins_until_break(
-      result.out,
-      banner + "Playing game \"RUVO SAMPLE DISC\".\nNo CPU emulation has began.\n" + prompt, 1));
+  EXPECT_TRUE(spins_until_break(result.out, lead, c.frames.size() / 2));
+  EXPECT_EQ(read_file(output).size(), at_the_message.size());
+  EXPECT_TRUE(played(at_the_message, image.played, c.whole));
 }
 
-// Tracks of a second and more each, broken half a second in: the output
-// stops before the message, and is a true beginning of the tracks.
-TEST_P(spinner_break, silences_an_image_before_the_message) {
-  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
-  const cue_image image = make_cue_image(80);
-  auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
-  ASSERT_TRUE(wait_for_output(child, image_lead + "\\\r")) << child.result.err;
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  kill(child.pid, GetParam());
-  ASSERT_TRUE(wait_for_output(child, break_message));
-  const std::string at_the_message = read_file(image.output);
-  const auto result = finish_program(child);
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(spins_until_break(result.out, image_lead, 1));
-  EXPECT_EQ(read_file(image.output), at_the_message);
-  EXPECT_TRUE(played(at_the_message, image.played, false));
-}
+INSTANTIATE_TEST_SUITE_P(ruvo, image_audio, testing::ValuesIn(playings),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct refusal {
   const char* name;
   bool with_audio;
-  const char* removed;             // a file of the image taken away, or ""
-  std::vector<std::string> sound;  // replaces SDL's disk output
-  std::string err;                 // "<dir>" stands for the image's folder
+  const char* removed;           // a file of the image taken away, or ""
+  std::vector<std::string> env;  // the sound output
+  std::string err;               // "<dir>" stands for the image's folder
 };
 
-// Names the case in test listings.
 void PrintTo(const refusal& c, std::ostream* os) { *os << c.name; }
 
 const std::string cannot_play = "Sorry, CD Music cannot be played: ";
 const std::string built_without = cannot_play + "this ruvo was built without sound output.\n";
 const std::string no_output = RUVO_AUDIO ? cannot_play + "no sound output (" : built_without;
-const std::string no_audio_tracks =
-    cannot_play + "<dir>/disc.cue has no audio tracks after track 1.\n";
+const std::vector<std::string> no_sound = {"SDL_AUDIODRIVER=no-such-driver"};
 
 // Each ends like a refused play request: one message, exit status 1.
 const refusal refusals[] = {
-    {"DataOnlyDisc", false, "", {}, no_audio_tracks},
-    {"MissingTrackFile",
-     true,
-     "track03.bin",
-     {},
+    {"DataOnlyDisc", false, "", no_sound,
+     cannot_play + "<dir>/disc.cue has no audio tracks after track 1.\n"},
+    {"MissingTrackFile", true, "track03.bin", no_sound,
      RUVO_AUDIO ? cannot_play + "<dir>/track03.bin cannot be read.\n" : built_without},
-    // A machine without a sound card: libasound finds no default device, and
-    // its own complaints stay off standard error.
+    // A machine without a sound card: libasound finds no device, and its own
+    // complaints stay off standard error.
     {"NoSoundCard", true, "", {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=/dev/null"}, no_output},
-    {"NoSuchSoundDriver", true, "", {"SDL_AUDIODRIVER=no-such-driver"}, no_output},
+    {"NoSuchSoundDriver", true, "", no_sound, no_output},
 };
 
 class image_audio_refused : public testing::TestWithParam<refusal> {};
 
 TEST_P(image_audio_refused, like_a_refused_play_request) {
   const refusal& c = GetParam();
-  cue_image image = make_cue_image(1, c.with_audio);
+  const cue_image image = make_cue_image(1, c.with_audio);
   if (*c.removed != '\0') unlink((image.dir + "/" + c.removed).c_str());
-  for (const std::string& setting : c.sound)  // in place of the disk output's
-    std::erase_if(image.sound.env, [&setting](const std::string& e) {
-      return e.substr(0, e.find('=')) == setting.substr(0, setting.find('='));
-    });
-  image.sound.env.insert(image.sound.env.end(), c.sound.begin(), c.sound.end());
-  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet}, image.sound);
+  test_support::run_options sound;
+  sound.env = c.env;
+  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
   EXPECT_EQ(result.out, banner + valid_announcement);
   std::string err = c.err;
   if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
-  if (err.ends_with("("))  // SDL's reason follows
-    EXPECT_TRUE(result.err.starts_with(err) && result.err.ends_with(").\n") &&
-                result.err.find('\n') == result.err.size() - 1)
+  if (err.ends_with("("))  // SDL's reason follows, on the same line
+    EXPECT_TRUE(result.err.starts_with(err) && result.err.find('\n') == result.err.size() - 1 &&
+                result.err.ends_with(").\n"))
         << result.err;
   else
     EXPECT_EQ(result.err, err);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(read_file(image.output), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(ruvo, image_audio_refused, testing::ValuesIn(refusals),

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "raw_sector.h"
+
 namespace ruvo_test {
 
 std::string usage() {
@@ -32,30 +34,31 @@ void put(std::string& image, std::size_t offset, std::string_view bytes) {
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-void put_text(std::string& image, std::size_t offset, std::size_t width, std::string_view text) {
+void put_text(std::string& image, header_field field, std::string_view text) {
   std::string padded(text);
-  padded.resize(width, ' ');
-  put(image, offset, padded);
+  padded.resize(field.length, ' ');
+  put(image, field.offset, padded);
 }
 
 std::string valid_image() {
   using namespace std::string_literals;
   std::string image(area_size, '\0');
-  put_text(image, at::hardware_id, 16, "SEGA SEGASATURN ");
-  put_text(image, at::maker_id, 16, "RUVO TESTS");
-  put_text(image, at::product_number, 10, "T-1234");
-  put_text(image, at::version, 6, "V1.000");
-  put_text(image, at::release_date, 8, "19951105");
-  put_text(image, at::device_info, 8, "CD-1/1");
-  put_text(image, at::area_codes, 10, "JTUE");
-  put_text(image, at::area_codes + 10, 6, "");
-  put_text(image, at::peripherals, 16, "J");
-  put_text(image, at::title, 112 + 16, "TEST GAME");
-  put(image, at::ip_size, "\x00\x00\x18\x00"s);
-  put(image, at::master_sp, "\x00\x20\x00\x06"s);
-  put(image, at::slave_sp, "\x00\x10\x00\x06"s);
-  put(image, at::first_read_address, "\x00\x40\x00\x06"s);
-  put(image, at::first_read_size, "\xFF\xFF\xFF\xFF"s);
+  put_text(image, hardware_id, "SEGA SEGASATURN ");
+  put_text(image, maker_id, "RUVO TESTS");
+  put_text(image, product_number, "T-1234");
+  put_text(image, version, "V1.000");
+  put_text(image, release_date, "19951105");
+  put_text(image, device_info, "CD-1/1");
+  put_text(image, area_codes, "JTUE");
+  put_text(image, after_area_codes, "");
+  put_text(image, peripherals, "J");
+  put_text(image, title, "TEST GAME");
+  put_text(image, after_title, "");
+  put(image, ip_size.offset, "\x00\x00\x18\x00"s);
+  put(image, master_sp.offset, "\x00\x20\x00\x06"s);
+  put(image, slave_sp.offset, "\x00\x10\x00\x06"s);
+  put(image, first_read_address.offset, "\x00\x40\x00\x06"s);
+  put(image, first_read_size.offset, "\xFF\xFF\xFF\xFF"s);
   return image;
 }
 
@@ -74,6 +77,18 @@ const std::string valid_listing =
     "Slave  SP: $06001000 (100667392)\n"
     "First Read Address: $06004000 (100679680)\n"
     "First Read Size: $FFFFFFFF (4294967295)\n";
+
+std::string raw_image(const std::string& area, unsigned char mode, std::size_t sectors) {
+  std::string data = area;
+  data.resize(sectors * raw_sector::data_size, '\0');
+  std::string image(sectors * raw_sector::size, '\0');
+  for (std::size_t i = 0; i < sectors; ++i)
+    raw_sector::put_raw_sector(
+        reinterpret_cast<unsigned char*>(&image[i * raw_sector::size]),
+        static_cast<std::uint32_t>(i), mode,
+        reinterpret_cast<const unsigned char*>(&data[i * raw_sector::data_size]));
+  return image;
+}
 
 std::string image_file(const std::string& bytes) {
   const std::string path = test_support::make_temp_dir() + "/disc.bin";

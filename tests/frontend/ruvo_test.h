@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "header_layout.h"
 #include "run_program.h"
 
 namespace ruvo_test {
@@ -21,21 +22,10 @@ std::string usage();
 test_support::program_result run_ruvo(const std::vector<std::string>& args,
                                       const test_support::run_options& options = {});
 
-// Where the header fields lie in the image.
-namespace at {
-constexpr std::size_t hardware_id = 0x00, maker_id = 0x10, product_number = 0x20, version = 0x2A,
-                      release_date = 0x30, device_info = 0x38, area_codes = 0x40,
-                      peripherals = 0x50, title = 0x60, after_title = 0xD0, ip_size = 0xE0,
-                      master_sp = 0xE8, slave_sp = 0xEC, first_read_address = 0xF0,
-                      first_read_size = 0xF4;
-}
-
-constexpr std::size_t area_size = 3584;
-
 // Overwrites image bytes from offset on.
 void put(std::string& image, std::size_t offset, std::string_view bytes);
-// Writes text padded with spaces to width.
-void put_text(std::string& image, std::size_t offset, std::size_t width, std::string_view text);
+// Writes text padded with spaces to the field's width.
+void put_text(std::string& image, header_field field, std::string_view text);
 
 // 3584 bytes whose header passes every test: title "TEST GAME", the 16 bytes
 // after the title spaces, a zero body. Its listing is valid_listing.
@@ -43,6 +33,10 @@ std::string valid_image();
 extern const std::string valid_listing;
 inline const std::string valid_announcement =
     "Playing game \"TEST GAME\".\nNo CPU emulation has began.\n";
+
+// The area in raw sectors (2352 bytes each, see raw_sector.h) of the given
+// mode, its 3584 bytes in the first two; Mode 2 sectors are form 1.
+std::string raw_image(const std::string& area, unsigned char mode, std::size_t sectors = 2);
 
 // Writes the bytes to a fresh file and returns its path.
 std::string image_file(const std::string& bytes);
