@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 #include "error.h"
 
@@ -102,6 +103,7 @@ struct parse_state {
   // in it (frame, byte offset, and the sector size of the track it belongs to).
   std::string file_path;
   int file_line = 0;
+  std::vector<std::pair<std::string, int>> files;  // every FILE so far, and its line
   std::uint64_t file_frame = 0;
   std::uint64_t file_byte = 0;
   std::uint32_t file_sector_size = 0;
@@ -160,6 +162,12 @@ int file_command(parse_state& state) {
     return fail(state, "file type %.*s; ruvo reads BINARY track files only",
                 static_cast<int>(type.text.size()), type.text.data());
   state.file_path = name.front() == '/' ? std::string(name) : state.folder + std::string(name);
+  // Offsets in a file count from the FILE that names it; a second FILE of the
+  // same name would put tracks at offsets the first one has already used.
+  for (const auto& [path, line] : state.files)
+    if (path == state.file_path)
+      return fail(state, "%s is named by the FILE on line %d too", path.c_str(), line);
+  state.files.emplace_back(state.file_path, state.line);
   state.file_line = state.line;
   state.file_frame = state.file_byte = 0;
   state.file_sector_size = 0;
