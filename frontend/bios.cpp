@@ -7,12 +7,14 @@
 
 #include <array>
 #include <cstddef>
+#include <vector>
 
 #include "disc_source.h"
 #include "error.h"
 #include "header.h"
 #include "main.h"
 #include "output.h"
+#include "pcm_player.h"
 
 int saturn_cdrom = -1;
 
@@ -48,8 +50,15 @@ int emulate_bios(const char* device) {
 }
 
 int play_audio(const char* device) {
-  // Only a drive plays a disc's audio by itself; a raw image or a CUE sheet
-  // is not sent the request at all.
+  // Only a drive plays a disc's audio by itself; for a CUE image ruvo plays
+  // the sheet's audio tracks, and a raw image without a sheet has none it knows of.
+  if (current_disc_kind == disc_kind::cue_sheet) {
+    const std::vector<pcm_span> spans = audio_spans(disc_sheet, 2);
+    if (spans.empty())
+      return error("Sorry, CD Music cannot be played: %s has no audio tracks after track 1.\n",
+                   disc_sheet.path.c_str());
+    return play_pcm(spans);
+  }
   if (current_disc_kind != disc_kind::as_delivered)
     return error("Sorry, CD Music cannot be played from the disc image %s.\n", device);
   if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");
@@ -67,12 +76,17 @@ int cdrom_play_track(std::uint8_t start_track) {
   if (breakable([&request] { return ioctl(saturn_cdrom, CDROMPLAYTRKIND, &request); }) < 0)
     return error("Sorry, CD Music cannot be played.\n");
 
+  spin_until_break(nullptr);
+}
+
+void spin_until_break(void (*each_second)()) {
   put_text("Press Control-C to break play.\n");
   for (std::size_t frame = 0;; frame = (frame + 1) % spinner_frames.size()) {
     put_format("%c\r", spinner_frames[frame]);
-    // A terminal that has gone or a reader that has left: the drive must not
+    // A terminal that has gone or a reader that has left: the audio must not
     // play on unseen.
     if (flush_output() != 1) stop_drive_and_exit(0);
+    if (each_second != nullptr) each_second();
     breakable([] { return sleep(1); });
   }
 }

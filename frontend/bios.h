@@ -12,11 +12,17 @@ extern int saturn_cdrom;
 int emulate_bios(const char* device);
 
 // -m: has the drive play the disc's audio from track 2 (see cdrom_play_track)
-// when `device` is a drive; refuses, after its message, for an image. Returns
-// only when refused, with 0.
+// when `device` is a drive, plays a CUE image's audio tracks from track 2 on
+// through the sound output (see play_pcm), and refuses, after its message, for
+// any other image. Returns only when refused, with 0.
 int play_audio(const char* device);
 
 // Has the drive play from start_track, index 1, to ten tracks further on, and
 // spins a character once a second until a break ends the process. Returns 0,
 // after its message, only when the drive refuses the request.
 int cdrom_play_track(std::uint8_t start_track);
+
+// The play prompt, then a spinner frame once a second until a break ends the
+// process. each_second, unless null, runs after every frame: playing from an
+// image, it keeps the sound output fed.
+[[noreturn]] void spin_until_break(void (*each_second)());

@@ -16,6 +16,7 @@
 #include "bios.h"
 #include "error.h"
 #include "output.h"
+#include "pcm_player.h"
 
 int show_cdrom_info = 0;
 int play_music = 0;
@@ -48,6 +49,8 @@ sigset_t break_signals() {
   // A second break must not cut these writes short either.
   const sigset_t set = break_signals();
   sigprocmask(SIG_BLOCK, &set, nullptr);
+  // An image's audio falls silent before the message: none is heard after it.
+  stop_pcm();
   put_text("Break Caught...Exiting...\n");
   // A break ends a run that went through, unless its message was lost.
   stop_drive_and_exit(flush_output() == 1 ? 1 : 0);
@@ -159,6 +162,7 @@ void stop_drive_and_exit(int status) {
   // at once, with the same status; one that came while the breaks were held is
   // dropped first (ignoring a signal discards it), so it cannot skip the request.
   status_at_once = status;
+  stop_pcm();
   for (const int signal_number : break_signal_numbers) {
     struct sigaction action {};
     sigaction(signal_number, nullptr, &action);

@@ -1,13 +1,18 @@
 // CD audio and the break. A fake drive, preloaded into ruvo, accepts the play
 // request so that -m really spins; FIFOs stand in for a drive that blocks in
-// open or in read.
+// open or in read. An image's audio goes to SDL's disk output, a file that
+// grows in real time as a sound card would play.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "ruvo_test.h"
 
@@ -146,10 +151,9 @@ TEST_P(music_from_an_image, is_refused_without_a_request) {
   EXPECT_EQ(requests(drive), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, music_from_an_image,
-                         testing::Values(SAMPLE_CUE_PATH, SAMPLE_RAW_PATH), [](const auto& info) {
-                           return std::string(info.index == 0 ? "CueSheet" : "RawImage");
-                         });
+// A CUE sheet's audio tracks ruvo plays itself (below).
+INSTANTIATE_TEST_SUITE_P(ruvo, music_from_an_image, testing::Values(SAMPLE_RAW_PATH),
+                         [](const auto&) { return std::string("RawImage"); });
 
 // A FIFO without a writer blocks in open; SIGTERM there must end the run like
 // SIGINT does in the bad-input table.
@@ -190,5 +194,162 @@ TEST_P(break_while_reading, gives_the_break_sequence) {
 
 INSTANTIATE_TEST_SUITE_P(ruvo, break_while_reading, testing::Values(0, 256),
                          [](const auto& info) { return "After" + std::to_string(info.param); });
+
+// A CUE image: the data track, then audio tracks 2 and 3 in files of their
+// own; track 2 opens with a two-sector pregap, which is not played.
+struct cue_image {
+  std::string dir, sheet, title;
+  std::string played;  // what the sound output must get, in order
+};
+
+constexpr std::size_t cd_sector = 2352;
+
+cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
+  cue_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
+  image.sheet = image.dir + "/disc.cue";
+  std::string data = valid_image(),
+              sheet = "FILE data.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n";
+  data.resize(2 * 2048);
+  test_support::write_file(image.dir + "/data.bin", data);
+  for (int track = 2; with_audio && track <= 3; ++track) {
+    // No zero byte, so that the silence around the audio is told apart.
+    std::string pcm(sectors_a_track * cd_sector, '\0');
+    for (std::size_t i = 0; i < pcm.size(); ++i)
+      pcm[i] = static_cast<char>(1 + (i * 7 + track) % 251);
+    const std::string name = "track0" + std::to_string(track);
+    test_support::write_file(image.dir + "/" + name + ".bin",
+                             (track == 2 ? std::string(2 * cd_sector, '\xEE') : "") + pcm);
+    sheet += "FILE " + name + ".bin BINARY\nTRACK 0" + std::to_string(track) + " AUDIO\n" +
+             (track == 2 ? "INDEX 00 00:00:00\nINDEX 01 00:00:02\n" : "INDEX 01 00:00:00\n");
+    image.played += pcm;
+  }
+  test_support::write_file(image.sheet, sheet);
+  return image;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// The bundled sample's one-second tone: its raw image from track 2's INDEX 01,
+// as the sheet gives it.
+cue_image bundled_sample() {
+  const std::string sheet = read_file(SAMPLE_CUE_PATH);
+  int minutes = 0, seconds = 0, frames = 0;
+  std::sscanf(sheet.substr(sheet.find("INDEX 01", sheet.find("TRACK 02"))).c_str(),
+              "INDEX 01 %d:%d:%d", &minutes, &seconds, &frames);
+  const auto index01 = static_cast<std::size_t>((minutes * 60 + seconds) * 75 + frames) * cd_sector;
+  return {test_support::make_temp_dir(), SAMPLE_CUE_PATH, "RUVO SAMPLE DISC",
+          read_file(SAMPLE_RAW_PATH).substr(index01)};
+}
+
+// The output is silence (SDL plays it while the output opens, paused), then
+// `expected` from its start, whole and followed by silence, or cut short.
+bool played(const std::string& output, const std::string& expected, bool whole) {
+  const auto sound = output.find_first_not_of('\0'), lead = expected.find_first_not_of('\0');
+  if (sound == std::string::npos || sound < lead) return false;
+  const std::string heard = output.substr(sound - lead);
+  return whole ? heard.starts_with(expected) &&
+                     heard.find_first_not_of('\0', expected.size()) == std::string::npos
+               : heard.size() < expected.size() && expected.starts_with(heard);
+}
+
+struct playing {
+  const char* name;
+  cue_image (*image)();
+  bool whole;          // break once all is played, else half a second in
+  std::string frames;  // the spinner frames to wait for before that
+  int signal;
+};
+
+void PrintTo(const playing& c, std::ostream* os) { *os << c.name; }
+
+const playing playings[] = {
+    // A fifth of a second; the spinner goes on after it.
+    {"TwoTracksInFull", [] { return make_cue_image(8); }, true, "\\\r|\r/\r", SIGINT},
+    {"BundledSample", bundled_sample, true, "\\\r", SIGTERM},
+    // Over a second a track: the output falls silent before the message.
+    {"BreakInTrackTwo", [] { return make_cue_image(80); }, false, "\\\r", SIGINT},
+};
+
+class image_audio : public testing::TestWithParam<playing> {};
+
+// SDL's disk output writes the samples to a file at a sound card's pace.
+TEST_P(image_audio, plays_from_track_two_index_one_until_the_break) {
+  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
+  const playing& c = GetParam();
+  const cue_image image = c.image();
+  test_support::run_options sound;
+  const std::string output = image.dir + "/played.raw";
+  sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output};
+  auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
+  const std::string lead =
+      banner + "Playing game \"" + image.title + "\".\nNo CPU emulation has began.\n" + prompt;
+  ASSERT_TRUE(wait_for_output(child, lead + c.frames)) << child.result.err;
+  for (int tries = 0; tries < 100 && c.whole && !played(read_file(output), image.played, true);
+       ++tries)
+    usleep(100000);
+  if (!c.whole) usleep(500000);
+  kill(child.pid, c.signal);
+  ASSERT_TRUE(wait_for_output(child, break_message));
+  const std::string at_the_message = read_file(output);
+  const auto result = finish_program(child);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(spins_until_break(result.out, lead, c.frames.size() / 2));
+  EXPECT_EQ(read_file(output).size(), at_the_message.size());
+  EXPECT_TRUE(played(at_the_message, image.played, c.whole));
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, image_audio, testing::ValuesIn(playings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct refusal {
+  const char* name;
+  bool with_audio;
+  const char* removed;           // a file of the image taken away, or ""
+  std::vector<std::string> env;  // the sound output
+  std::string err;               // "<dir>" stands for the image's folder
+};
+
+void PrintTo(const refusal& c, std::ostream* os) { *os << c.name; }
+
+const std::string cannot_play = "Sorry, CD Music cannot be played: ";
+const std::string built_without = cannot_play + "this ruvo was built without sound output.\n";
+const std::string no_output = RUVO_AUDIO ? cannot_play + "no sound output (" : built_without;
+const std::vector<std::string> no_sound = {"SDL_AUDIODRIVER=no-such-driver"};  // never reached
+
+// Each ends like a refused play request: one message, exit status 1.
+const refusal refusals[] = {
+    {"DataOnlyDisc", false, "", no_sound,
+     cannot_play + "<dir>/disc.cue has no audio tracks after track 1.\n"},
+    {"MissingTrackFile", true, "track03.bin", no_sound,
+     RUVO_AUDIO ? cannot_play + "<dir>/track03.bin cannot be read.\n" : built_without},
+    // A machine without a sound card: libasound finds no device, and its own
+    // complaints stay off standard error.
+    {"NoSoundCard", true, "", {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=/dev/null"}, no_output},
+};
+
+class image_audio_refused : public testing::TestWithParam<refusal> {};
+
+TEST_P(image_audio_refused, like_a_refused_play_request) {
+  const refusal& c = GetParam();
+  const cue_image image = make_cue_image(1, c.with_audio);
+  if (*c.removed != '\0') unlink((image.dir + "/" + c.removed).c_str());
+  test_support::run_options sound;
+  sound.env = c.env;
+  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
+  EXPECT_EQ(result.out, banner + valid_announcement);
+  std::string err = c.err;
+  if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
+  // One line; after "(", SDL's reason.
+  EXPECT_TRUE(result.err.starts_with(err) && result.err.find('\n') == result.err.size() - 1)
+      << result.err;
+  EXPECT_EQ(result.exit_status, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, image_audio_refused, testing::ValuesIn(refusals),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,8 +1,10 @@
 #!/bin/sh
 # Installs the build tree and runs what was installed.
 #   check_install.sh tree CMAKE BUILD_DIR VERSION  cmake --install to a scratch prefix
-#   check_install.sh deb CPACK BUILD_DIR VERSION   the Debian package, unpacked with dpkg -x,
-#                                                  and lintian's verdict when it is installed
+#   check_install.sh deb CPACK BUILD_DIR VERSION [LIBRARY...]
+#                                                  the Debian package, unpacked with dpkg -x,
+#                                                  and lintian's verdict when it is installed;
+#                                                  Depends names each LIBRARY package too
 set -u
 export LC_ALL=C
 mode=$1 tool=$2 build=$3 version=$4
@@ -62,6 +64,7 @@ tree)
   check_prefix "$scratch/prefix"
   ;;
 deb)
+  shift 4
   (cd "$build" && "$tool" -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
     { cat "$scratch/cpack.log"; fail "cpack"; }
   deb=$scratch/out/ruvo_${version}_$(dpkg --print-architecture).deb
@@ -73,7 +76,7 @@ deb)
   [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture: $(field Architecture)"
   field Maintainer | grep -q '^ruvo developers <[^@ ]*@[^> ]*>$' || fail "Maintainer: $(field Maintainer)"
   # Found by dpkg-shlibdeps, so the package installs where the programs can run.
-  for library in libc6 libstdc++6; do
+  for library in libc6 libstdc++6 "$@"; do
     field Depends | grep -q "\\b$library (>= " || fail "Depends: $(field Depends) (no $library)"
   done
   [ "$(field Description | wc -l)" -ge 4 ] || fail "no long description"

@@ -1,0 +1,179 @@
+// The CD audio player for images, on SDL2: SDL finds whatever sound output the
+// system has (PipeWire, PulseAudio, ALSA, ...) and converts the CD format to
+// what it takes. ruvo keeps a few seconds of audio queued from the main thread,
+// once a second as the spinner turns; SDL's own thread plays the queue out.
+//
+// Breaks: SDL and the sound libraries under it start their threads while the
+// main thread holds the break signals off (see main.h), so those threads
+// inherit that mask and never take a break (SDL's own block them besides). A
+// break stays pending for the main thread, which lets it in only around its
+// waits and runs the break sequence there, silencing the output first. Opening
+// the output is therefore no such wait: a break during it acts as soon as it
+// returns. SDL is asked to install no signal handlers of its own.
+#include "pcm_player.h"
+
+#include <SDL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "bios.h"
+#include "error.h"
+#include "main.h"
+
+namespace {
+
+// CD audio: 44,100 frames a second, each a 16-bit little-endian sample for the
+// left channel and one for the right.
+constexpr int cd_frame_rate = 44100;
+constexpr std::uint64_t frame_bytes = 4;
+constexpr std::uint32_t bytes_a_second = cd_frame_rate * frame_bytes;
+
+// The queue is topped up once a second to this much: two seconds to spare ride
+// out a slow disk or a busy machine.
+constexpr std::uint32_t queue_ahead = 3 * bytes_a_second;
+
+// 46 ms a buffer: a break silences the output within a buffer or two, and a
+// busy machine does not make it stutter.
+constexpr Uint16 buffer_frames = 2048;
+
+struct pcm_playback {
+  std::vector<pcm_span> spans;
+  std::vector<int> files;    // one open descriptor per span
+  std::size_t span = 0;      // the span being queued
+  std::uint64_t queued = 0;  // bytes of that span queued so far
+  bool sdl_started = false;
+  SDL_AudioDeviceID output = 0;  // 0 while no output is open
+  bool ran_dry = false;          // all was queued and played out at the last tick
+};
+
+pcm_playback playback;
+
+std::array<char, 65536> chunk;
+
+void release() {
+  // Closing the output stops SDL's thread; what is still queued is dropped.
+  if (playback.output != 0) SDL_CloseAudioDevice(playback.output);
+  playback.output = 0;
+  if (playback.sdl_started) SDL_Quit();
+  playback.sdl_started = false;
+  for (const int file : playback.files) close(file);
+  playback.files.clear();
+}
+
+// Opens every span's file before anything plays, so that a missing track is
+// reported at once rather than heard as silence later. A FIFO would block the
+// open: the wait is breakable like the drive's.
+int open_files() {
+  for (const pcm_span& span : playback.spans) {
+    const int file = breakable([&span] { return open(span.path.c_str(), O_RDONLY | O_CLOEXEC); });
+    if (file >= 0) playback.files.push_back(file);
+    struct stat status {};
+    if (file < 0 || fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
+      return error("Sorry, CD Music cannot be played: %s cannot be read.\n", span.path.c_str());
+  }
+  return 1;
+}
+
+// libasound reports a machine without a sound card on standard error, a dozen
+// lines of its own, before SDL gives up on it; the user gets ruvo's one message
+// with SDL's reason instead. Standard error goes to /dev/null while SDL looks
+// for an output, and comes back here.
+int hide_standard_error() {
+  const int saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+  if (null >= 0) close(null);
+  return saved;
+}
+
+void restore_standard_error(int saved) {
+  if (saved < 0) return;
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+}
+
+// Opens the system's default sound output, paused, for CD audio. 0 after the
+// message when there is none.
+int open_output() {
+  // SDL would otherwise catch SIGINT and SIGTERM itself; breaks are ruvo's.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // What sound servers show in their mixers.
+  SDL_SetHint(SDL_HINT_APP_NAME, "ruvo");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "CD audio");
+
+  SDL_AudioSpec wanted{};
+  wanted.freq = cd_frame_rate;
+  wanted.format = AUDIO_S16LSB;
+  wanted.channels = 2;
+  wanted.samples = buffer_frames;
+  wanted.callback = nullptr;  // fed through SDL_QueueAudio
+
+  const int saved = hide_standard_error();
+  // Even a failed start may leave parts of SDL to shut down.
+  playback.sdl_started = true;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+    playback.output = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  restore_standard_error(saved);
+  // A break that came while SDL worked, with breaks held, acts now, as one
+  // during the drive's play request does when the request returns.
+  break_point();
+  if (playback.output == 0)
+    return error("Sorry, CD Music cannot be played: no sound output (%s).\n", SDL_GetError());
+  return 1;
+}
+
+// Queues audio until queue_ahead is waiting or every span is queued. Runs
+// before playing starts and then once a second; once everything has played
+// out, the next tick releases the output, as a drive stops after the last track.
+void top_up() {
+  if (playback.output == 0) return;
+  while (playback.span < playback.spans.size() &&
+         SDL_GetQueuedAudioSize(playback.output) < queue_ahead) {
+    const pcm_span& span = playback.spans[playback.span];
+    const int file = playback.files[playback.span];
+    // Whole frames only: a stray byte at a span's end must not shift every
+    // sample after it.
+    const std::uint64_t left = span.length / frame_bytes * frame_bytes - playback.queued;
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+    const auto at = static_cast<off_t>(span.offset + playback.queued);
+    const ssize_t got =
+        wanted == 0 ? 0 : breakable([&] { return pread(file, chunk.data(), wanted, at); });
+    const std::uint64_t frames = got > 0 ? static_cast<std::uint64_t>(got) / frame_bytes : 0;
+    if (frames == 0) {
+      // The span is done, or its file ended early or failed: on to the next.
+      ++playback.span;
+      playback.queued = 0;
+      continue;
+    }
+    SDL_QueueAudio(playback.output, chunk.data(), static_cast<Uint32>(frames * frame_bytes));
+    playback.queued += frames * frame_bytes;
+  }
+  if (playback.span == playback.spans.size() && SDL_GetQueuedAudioSize(playback.output) == 0) {
+    // SDL has taken the last bytes from the queue; a second later they have
+    // been heard.
+    if (playback.ran_dry) release();
+    playback.ran_dry = true;
+  }
+}
+
+}  // namespace
+
+int play_pcm(const std::vector<pcm_span>& spans) {
+  playback.spans = spans;
+  if (open_files() != 1 || open_output() != 1) {
+    release();
+    return 0;
+  }
+  top_up();
+  SDL_PauseAudioDevice(playback.output, 0);
+  spin_until_break(top_up);
+}
+
+void stop_pcm() { release(); }
