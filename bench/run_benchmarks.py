@@ -1,90 +1,157 @@
 #!/usr/bin/env python3
-"""Whole-process benchmarks of cputest.
+"""Whole-process benchmarks of cputest, every figure measured in one run.
 
-Runs cputest on each workload with standard output to /dev/null and to a
-regular file, and the same trace printed with one printf per line as the
-baseline, side by side in one run. Reports traced lines per second (median of
-several runs), the ratio to the baseline, peak resident memory, and start-up
-time.
+For each workload: cputest with standard output to /dev/null and to a regular
+file, the same trace printed with one printf per line (the baseline), and cat
+reading the finished trace to /dev/null (the floor: what reading the output
+costs). Reports traced lines per second (medians), peak resident memory, the
+start-up on a two-byte file against an empty C++ program built with the same
+flags (hyperfine), and the load of a 16 MiB file.
 
-usage: run_benchmarks.py CPUTEST CPUTEST_PRINTF MAKE_WORKLOAD WORKDIR [RUNS]
+Rates are taken from process time (user and system), which other jobs on a
+shared machine disturb far less than the wall clock; on a quiet machine the
+two agree. --wall-clock uses the wall clock instead. The runs of the programs
+compared are interleaved, so that a change in the machine's load falls on all
+of them alike. With --compare, a second cputest (an earlier build, say) is
+measured beside the first.
+
+usage: run_benchmarks.py CPUTEST CPUTEST_PRINTF MAKE_WORKLOAD EMPTY_PROGRAM WORKDIR
+                         [--runs N] [--compare OTHER_CPUTEST] [--wall-clock]
 """
+import argparse
+import json
 import os
+import shutil
 import statistics
 import subprocess
 import sys
 import time
 
-WORKLOADS = [("loop", 24), ("straight", 22), ("branchy", 18), ("mac", 18)]
+WORKLOADS = [("loop", 24), ("straight", 22), ("mixed", 22), ("branchy", 18), ("mac", 18)]
 HEADER_LINES = 5  # banner and counts line
 
 
-def run(program, path, stdout_path):
-    """Runs once; returns (wall seconds, cpu seconds)."""
+def run(argv, stdout_path, wall_clock=False):
+    """Runs once; returns the process time (user and system) in seconds, or
+    the wall-clock time."""
     with open(stdout_path, "wb") as out:
         start = time.perf_counter()
-        child = subprocess.Popen([program, path], stdout=out, stderr=subprocess.DEVNULL)
+        child = subprocess.Popen(argv, stdout=out, stderr=subprocess.DEVNULL)
         _, status, usage = os.wait4(child.pid, 0)
         wall = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
-        sys.exit(f"{program} {path} failed")
-    return wall, usage.ru_utime + usage.ru_stime
+        sys.exit(f"{' '.join(argv)} failed")
+    return wall if wall_clock else usage.ru_utime + usage.ru_stime
 
 
-def peak_rss(program, path):
-    """The child's own peak in KiB. The rusage of a child started from here
+def interleaved_medians(commands, runs, wall_clock):
+    """Median seconds of each (argv, stdout path), run in turns."""
+    times = [[] for _ in commands]
+    for _ in range(runs):
+        for i, (argv, stdout_path) in enumerate(commands):
+            times[i].append(run(argv, stdout_path, wall_clock))
+    return [statistics.median(t) for t in times]
+
+
+def peak_rss(argv):
+    """The child's own peak in MiB. The rusage of a child started from here
     also counts the memory it shared with us before exec, so GNU time, which
     is small, measures it instead; without it the figure is not reported."""
     if not os.path.exists("/usr/bin/time"):
         return float("nan")
-    result = subprocess.run(["/usr/bin/time", "-f", "%M", program, path], stdout=subprocess.DEVNULL,
+    result = subprocess.run(["/usr/bin/time", "-f", "%M"] + argv, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE, text=True, check=True)
-    return int(result.stderr.strip().splitlines()[-1])
+    return int(result.stderr.strip().splitlines()[-1]) / 1024
 
 
-def median_run(program, path, stdout_path, runs):
-    """Median wall and cpu seconds of several runs, and the peak memory of one."""
-    results = [run(program, path, stdout_path) for _ in range(runs)]
-    return (statistics.median(r[0] for r in results), statistics.median(r[1] for r in results),
-            peak_rss(program, path))
+def startup(commands, workdir, rounds=20, runs=50):
+    """Median wall time of each command in ms, from hyperfine. The commands
+    take turns in rounds of a few runs each, so that a change in the load
+    falls on all of them alike."""
+    if shutil.which("hyperfine") is None:
+        return [float("nan") for _ in commands]
+    report = os.path.join(workdir, "startup.json")
+    times = [[] for _ in commands]
+    for _ in range(rounds):
+        subprocess.run(["hyperfine", "-N", "--style", "none", "--warmup", "5", "--runs", str(runs),
+                        "--output", "null", "--export-json", report] + [" ".join(c) for c in commands],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(report) as f:
+            for i, result in enumerate(json.load(f)["results"]):
+                times[i] += result["times"]
+    os.remove(report)
+    return [statistics.median(t) * 1000 for t in times]
+
+
+def rate(lines, seconds):
+    return f"{lines / seconds / 1e6:.0f} M/s"
 
 
 def main():
-    if len(sys.argv) not in (5, 6):
-        sys.exit(__doc__)
-    cputest, baseline, make_workload, workdir = sys.argv[1:5]
-    runs = int(sys.argv[5]) if len(sys.argv) == 6 else 5
-    os.makedirs(workdir, exist_ok=True)
-    trace_file = os.path.join(workdir, "trace.out")
+    parser = argparse.ArgumentParser(usage=__doc__)
+    for name in ("cputest", "baseline", "make_workload", "empty", "workdir"):
+        parser.add_argument(name)
+    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--compare")
+    parser.add_argument("--wall-clock", action="store_true")
+    args = parser.parse_args()
+    os.makedirs(args.workdir, exist_ok=True)
+    trace = os.path.join(args.workdir, "trace.out")
+    other_trace = os.path.join(args.workdir, "other.out")
+    baseline_runs = max(3, args.runs // 2)  # a slow program; its figure only sets the scale
 
-    print(f"| workload | lines | to /dev/null | to a file | printf baseline | ratio | peak RSS |")
-    print(f"|---|---|---|---|---|---|---|")
+    columns = ["workload", "lines", "to /dev/null", "to a file", "file/null", "printf baseline",
+               "speed-up", "cat of the trace", "peak RSS"]
+    if args.compare:
+        columns[5:5] = ["compared: /dev/null", "compared: file"]
+    print("| " + " | ".join(columns) + " |")
+    print("|" + "---|" * len(columns))
     for name, scale in WORKLOADS:
-        path = os.path.join(workdir, f"{name}.sh2")
-        subprocess.run([make_workload, name, str(scale), path], check=True)
-        run(cputest, path, trace_file)
-        with open(trace_file, "rb") as f:
+        program = os.path.join(args.workdir, f"{name}.sh2")
+        subprocess.run([args.make_workload, name, str(scale), program], check=True)
+        run([args.cputest, program], trace)
+        with open(trace, "rb") as f:
             lines = sum(1 for _ in f) - HEADER_LINES
-        null_time, _, rss = median_run(cputest, path, os.devnull, runs)
-        file_time, _, _ = median_run(cputest, path, trace_file, runs)
-        base_time, _, _ = median_run(baseline, path, os.devnull, runs)
-        print(f"| {name} | {lines / 1e6:.1f} M | {lines / null_time / 1e6:.0f} M/s | "
-              f"{lines / file_time / 1e6:.0f} M/s | {lines / base_time / 1e6:.1f} M/s | "
-              f"{base_time / null_time:.1f}x | {rss / 1024:.1f} MiB |", flush=True)
-    os.remove(trace_file)
+        commands = [([args.cputest, program], os.devnull), ([args.cputest, program], trace),
+                    (["cat", trace], os.devnull)]
+        if args.compare:
+            commands += [([args.compare, program], os.devnull), ([args.compare, program], other_trace)]
+        null, to_file, cat, *other = interleaved_medians(commands, args.runs, args.wall_clock)
+        base, = interleaved_medians([([args.baseline, program], os.devnull)], baseline_runs, args.wall_clock)
+        row = [name, f"{lines / 1e6:.1f} M", rate(lines, null), rate(lines, to_file),
+               f"{null / to_file * 100:.0f}%", f"{lines / base / 1e6:.1f} M/s", f"{base / null:.1f}x",
+               rate(lines, cat), f"{peak_rss([args.cputest, program]):.1f} MiB"]
+        if args.compare:
+            row[5:5] = [rate(lines, other[0]), rate(lines, other[1])]
+        print("| " + " | ".join(row) + " |", flush=True)
+    for path in (trace, other_trace):
+        if os.path.exists(path):
+            os.remove(path)
 
-    tiny = os.path.join(workdir, "nop.sh2")
+    tiny = os.path.join(args.workdir, "nop.sh2")
     with open(tiny, "wb") as f:
         f.write(b"\x09\x00")
-    _, cpu, _ = median_run(cputest, tiny, os.devnull, max(runs, 11))
-    full = os.path.join(workdir, "zeros.sh2")
+    programs = [[args.cputest, tiny], [args.empty]]
+    if args.compare:
+        programs.append([args.compare, tiny])
+    times = startup(programs, args.workdir)
+    print()
+    print(f"start-up, two-byte file: cputest {times[0]:.2f} ms, empty C++ program {times[1]:.2f} ms: "
+          f"{times[0] - times[1]:+.2f} ms (medians of 1000 runs each)")
+    if args.compare:
+        print(f"start-up, compared cputest: {times[2]:.2f} ms")
+
+    full = os.path.join(args.workdir, "zeros.sh2")
     with open(full, "wb") as f:
         f.write(bytes(16 * 1024 * 1024))
-    _, full_cpu, full_rss = median_run(cputest, full, os.devnull, runs)
-    print()
-    print(f"start-up, two-byte file: {cpu * 1000:.1f} ms of process time")
-    print(f"16 MiB file of zeros: {full_cpu * 1000:.1f} ms of process time, "
-          f"peak RSS {full_rss / 1024:.1f} MiB")
+    commands = [([args.cputest, full], os.devnull)]
+    if args.compare:
+        commands.append(([args.compare, full], os.devnull))
+    full_times = interleaved_medians(commands, args.runs, args.wall_clock)
+    print(f"16 MiB file of zeros: {full_times[0] * 1000:.1f} ms, peak RSS {peak_rss([args.cputest, full]):.1f} MiB")
+    if args.compare:
+        print(f"16 MiB file, compared cputest: {full_times[1] * 1000:.1f} ms, "
+              f"peak RSS {peak_rss([args.compare, full]):.1f} MiB")
 
 
 if __name__ == "__main__":

@@ -41,8 +41,9 @@ void load(const std::vector<word>& program) {
 std::int64_t trace(std::uint32_t end, memory_sink& sink) {
   sh2_state = {};
   std::int64_t lines = 0;
+  look_ahead next;
   while (trace_goes_on(end)) {
-    trace_instruction();
+    trace_instruction(next);
     ++lines;
     if ((lines & 0xFFF) == 0) sink.trim();
   }

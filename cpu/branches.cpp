@@ -40,22 +40,22 @@ void delayed_branch_to(std::uint32_t target) {
 
 void op_bf() {  // if T = 0: PC = A + 4 + 2 x d8
   branch_if(!t_set());
-  out::print<"BF $%X (%d)\n">(simm8(), simm8());
+  out::print<"BF $%X (%d)\n">(disp8(), disp8());
 }
 
 void op_bf_s() {  // if T = 0: delayed PC = A + 4 + 2 x d8
   delayed_branch_if(!t_set());
-  out::print<"BF/S $%X (%d)\n">(simm8(), simm8());
+  out::print<"BF/S $%X (%d)\n">(disp8(), disp8());
 }
 
 void op_bt() {  // if T = 1: PC = A + 4 + 2 x d8
   branch_if(t_set());
-  out::print<"BT $%X (%d)\n">(simm8(), simm8());
+  out::print<"BT $%X (%d)\n">(disp8(), disp8());
 }
 
 void op_bt_s() {  // if T = 1: delayed PC = A + 4 + 2 x d8
   delayed_branch_if(t_set());
-  out::print<"BT/S $%X (%d)\n">(simm8(), simm8());
+  out::print<"BT/S $%X (%d)\n">(disp8(), disp8());
 }
 
 // BRA alone prints its displacement unsigned, so -2 shows as 4294967294.

@@ -35,7 +35,7 @@ void op_addc() {  // Rn = Rn + Rm + T, T = carry out
   const bool carry1 = old > tmp;
   R[n] = tmp + (sh2_state.SR & SR_T);
   const bool carry2 = tmp > R[n];
-  set_sr_bit(SR_T, carry1 || carry2);
+  set_sr_bit(SR_T, carry1 | carry2);
   next_instruction();
   out::print<"ADDC R%d, R%d\n">(field_m(), field_n());
 }
@@ -44,7 +44,8 @@ void op_addv() {  // Rn = Rn + Rm, T = signed overflow
   const unsigned n = field_n();
   const std::uint32_t a = R[n], b = R[field_m()];
   R[n] = a + b;
-  set_sr_bit(SR_T, negative(a) == negative(b) && negative(R[n]) != negative(a));
+  // Overflow: the sum's sign differs from both operands' signs.
+  set_sr_bit(SR_T, negative((a ^ R[n]) & (b ^ R[n])));
   next_instruction();
   out::print<"ADDV R%d, R%d\n">(field_m(), field_n());
 }
@@ -125,8 +126,9 @@ void op_cmp_pz() {  // T = Rn >= 0, signed
 
 void op_cmp_str() {  // T = some byte of Rn equals the same byte of Rm
   const std::uint32_t x = R[field_n()] ^ R[field_m()];
-  set_sr_bit(SR_T, (x & 0xFF000000u) == 0 || (x & 0x00FF0000u) == 0 || (x & 0x0000FF00u) == 0 ||
-                       (x & 0x000000FFu) == 0);
+  // x has a zero byte exactly when this sets some byte's top bit (the borrow
+  // can set a wrong one above a zero byte, but only where there is one).
+  set_sr_bit(SR_T, ((x - 0x01010101u) & ~x & 0x80808080u) != 0);
   next_instruction();
   out::print<"CMP/STR R%d, R%d\n">(field_m(), field_n());
 }

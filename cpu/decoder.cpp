@@ -2,33 +2,10 @@
 
 #include "output.h"
 
-std::array<opcode_row, 0x10000> decode_table;
-
 opcode_row decode_lookup(std::uint32_t word) {
   for (const opcode_row& row : opcode_table)
     if ((word & row.mask) == row.match) return row;
   return default_row;
-}
-
-// Gives every word the entry that decode_lookup gives it, without searching
-// the table 65536 times: since the patterns are disjoint, each row can simply
-// be stored at every word it covers, found by counting through the subsets of
-// its operand bits.
-void build_decode_table() {
-  decode_table.fill(default_row);
-  for (const opcode_row& row : opcode_table) {
-    const auto operand_bits = static_cast<std::uint16_t>(~row.mask);
-    std::uint16_t operands = operand_bits;
-    for (;;) {
-      decode_table[row.match | operands] = row;
-      if (operands == 0) break;
-      operands = static_cast<std::uint16_t>((operands - 1) & operand_bits);
-    }
-  }
-
-  int matched = 0, unmatched = 0;
-  for (const opcode_row& entry : decode_table) ++(entry.handler == invalid_opcode ? unmatched : matched);
-  out::print<"%d Implemented opcodes.\n%d/%d instructions available.\n">(implemented_opcodes, matched, unmatched);
 }
 
 void delay_slot(std::uint32_t slot_address) {

@@ -57,14 +57,14 @@ void op_div1() {
   const std::uint32_t r = (R[n] << 1) | (sh2_state.SR & SR_T);
   R[n] = r;
   const std::uint32_t divisor = R[field_m()];
-  bool c;
-  if (old_q == m_bit) {
-    R[n] = r - divisor;
-    c = R[n] > r;
-  } else {
-    R[n] = r + divisor;
-    c = R[n] < r;
-  }
+  // Subtracting is adding the negated divisor; both ways are computed
+  // without a branch, since the choice follows the data.
+  const bool subtract = old_q == m_bit;
+  const std::uint32_t negate = 0u - std::uint32_t{subtract};
+  const std::uint32_t result = r + ((divisor ^ negate) - negate);
+  const bool borrow = divisor > r, carry = result < r;
+  const bool c = (subtract & borrow) | (!subtract & carry);
+  R[n] = result;
   const bool new_q = q != m_bit ? !c : c;
   set_sr_bit(SR_Q, new_q);
   set_sr_bit(SR_T, new_q == m_bit);

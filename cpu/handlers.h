@@ -18,9 +18,11 @@ inline unsigned field_n() { return (sh2_state.instruction_word >> 8) & 0xF; }
 // Bits 4-7: Rm of the nm format.
 inline unsigned field_m() { return (sh2_state.instruction_word >> 4) & 0xF; }
 // Bits 0-7, as they stand.
-inline std::uint32_t imm8() { return sh2_state.instruction_word & 0xFF; }
+inline std::uint8_t imm8() { return static_cast<std::uint8_t>(sh2_state.instruction_word); }
 // Bits 0-7 sign-extended.
 inline std::uint32_t simm8() { return (imm8() ^ 0x80u) - 0x80u; }
+// Bits 0-7 as the signed displacement they are: printed as simm8() would be.
+inline std::int8_t disp8() { return static_cast<std::int8_t>(imm8()); }
 // Bits 0-11 sign-extended.
 inline std::uint32_t disp12() { return ((sh2_state.instruction_word & 0xFFFu) ^ 0x800u) - 0x800u; }
 

@@ -1,9 +1,11 @@
 // The implemented instructions, one row each, in the order the decoder tries
-// them. The patterns are disjoint, so the order never changes a decoding.
+// them, and the decode table that the compiler derives from them. The
+// patterns are disjoint, so the order never changes a decoding.
 #include "decoder.h"
 #include "handlers.h"
+#include "output.h"
 
-const std::array<opcode_row, opcode_rows> opcode_table = {{
+constexpr std::array<opcode_row, opcode_rows> opcode_table = {{
     pattern("0000000000001001", FORMAT_0, op_nop),          // NOP
     pattern("0011nnnnmmmm1100", FORMAT_NM, op_add),         // ADD Rm,Rn
     pattern("0111nnnniiiiiiii", FORMAT_NI, op_add_imm),     // ADD #imm,Rn
@@ -60,3 +62,51 @@ const std::array<opcode_row, opcode_rows> opcode_table = {{
     pattern("0100nnnnmmmm1111", FORMAT_NM, op_mac_w),       // MAC.W @Rm+,@Rn+
     pattern("0000nnnnmmmm0100", FORMAT_NM, op_mov_b_r0),    // MOV.B Rm,@(R0,Rn)
 }};
+
+namespace {
+
+// Gives every word the row that decode_lookup gives it, without searching the
+// table 65536 times: since the patterns are disjoint, each row can simply be
+// stored at every word it covers, found by counting through the subsets of its
+// operand bits.
+consteval std::array<row_number, 0x10000> expand_rows() {
+  std::array<row_number, 0x10000> table{};
+  for (std::size_t row = 0; row < opcode_rows; ++row) {
+    const auto operand_bits = static_cast<std::uint16_t>(~opcode_table[row].mask);
+    std::uint16_t operands = operand_bits;
+    for (;;) {
+      table[opcode_table[row].match | operands] = static_cast<row_number>(row + 1);
+      if (operands == 0) break;
+      operands = static_cast<std::uint16_t>((operands - 1) & operand_bits);
+    }
+  }
+  return table;
+}
+
+consteval std::array<handler_fn, opcode_rows + 1> handlers_by_row() {
+  std::array<handler_fn, opcode_rows + 1> handlers{default_row.handler};
+  for (std::size_t row = 0; row < opcode_rows; ++row) handlers[row + 1] = opcode_table[row].handler;
+  return handlers;
+}
+
+}  // namespace
+
+constexpr std::array<row_number, 0x10000> decode_table = expand_rows();
+constexpr std::array<handler_fn, opcode_rows + 1> row_handlers = handlers_by_row();
+
+namespace {
+
+// The words that have a row and those that have none.
+consteval std::array<int, 2> count_entries() {
+  std::array<int, 2> counts{};
+  for (const row_number entry : decode_table) ++counts[entry == 0];
+  return counts;
+}
+constexpr std::array<int, 2> entry_counts = count_entries();
+
+}  // namespace
+
+void build_decode_table() {
+  out::print<"%d Implemented opcodes.\n%d/%d instructions available.\n">(implemented_opcodes, entry_counts[0],
+                                                                         entry_counts[1]);
+}

@@ -5,9 +5,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace out {
 
@@ -18,7 +21,8 @@ namespace {
 
 static_assert(std::atomic<char*>::is_always_lock_free, "the signal handler reads the cursor");
 
-std::string* capture = nullptr;
+void* capture_target = nullptr;
+capture_sink capture = nullptr;
 
 // While flush() or finish() writes, a break signal is only recorded here and
 // acted on when the writing is done, so that no line goes out twice.
@@ -95,10 +99,12 @@ void on_break(int signal_number) {
 // A write that cannot succeed: the trace is incomplete, so the run ends now
 // with the cause on standard error, and nothing more is traced or written.
 [[noreturn]] void fail(int error) {
-  std::string message = "Cannot write to standard output: ";
-  message += std::strerror(error);
-  message += "!\n";
-  [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, message.data(), message.size());
+  // Put together without the string library, which cputest does not load.
+  char message[256];
+  const int length =
+      std::snprintf(message, sizeof message, "Cannot write to standard output: %s!\n", std::strerror(error));
+  const auto size = std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof message - 1);
+  [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, message, size);
   _exit(1);
 }
 
@@ -118,9 +124,6 @@ void write_out(std::size_t size) {
 
 // At the end of the process the last line goes out even if it is partial.
 void finish() {
-#ifdef RUVO_PRINTF_OUTPUT
-  std::fflush(stdout);
-#endif
   if (capture != nullptr) {
     flush();
   } else {
@@ -131,13 +134,10 @@ void finish() {
 }  // namespace
 
 void flush() {
-#ifdef RUVO_PRINTF_OUTPUT
-  std::fflush(stdout);
-#endif
   const std::size_t size = buffered();
   if (capture != nullptr) {
     state.cursor.store(buffer, std::memory_order_relaxed);
-    capture->append(buffer, size);
+    capture(capture_target, buffer, size);
     return;
   }
   std::size_t whole = whole_lines(size, line_reserve + 1);
@@ -147,9 +147,10 @@ void flush() {
   write_out(whole);
 }
 
-void capture_into(std::string* text) {
+void capture_into(void* target, capture_sink sink) {
   flush();
-  capture = text;
+  capture_target = target;
+  capture = sink;
 }
 
 void discard() { state.cursor.store(buffer, std::memory_order_relaxed); }
@@ -176,7 +177,7 @@ void start() {
 void append(const char* bytes, std::size_t size) {
   while (size > 0) {
     // The whole array, line reserve included: the cursor may already lie in
-    // the reserve, and the next fixed-format line checks the limit first.
+    // the reserve, and the print that appends checks the limit when done.
     const auto room = sizeof buffer - buffered();
     if (room == 0) {
       flush();

@@ -10,10 +10,7 @@
 // standard output is a terminal every completed line is written at once.
 // A write that fails for good ends the process with a message on standard
 // error; SIGINT, SIGTERM and SIGHUP end it once every complete line is out.
-//
-// Conversions understood: %d (signed 32-bit decimal), %lu (unsigned 32-bit
-// decimal), %X and %0<w>X (upper-case hexadecimal of the unsigned 32-bit value,
-// optionally zero-padded to w digits), %c and %s. Anything else fails to compile.
+// The conversions understood are those of format.h.
 #pragma once
 
 #include <algorithm>
@@ -22,130 +19,13 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <type_traits>
-#include <utility>
+
+#include "format.h"
 
 namespace out {
-
-// ---------------------------------------------------------------------------
-// Compile-time format texts
-
-template <std::size_t N>
-struct format_text {
-  char text[N]{};
-  consteval format_text(const char (&s)[N]) {
-    for (std::size_t i = 0; i < N; ++i) text[i] = s[i];
-  }
-  static constexpr std::size_t length = N - 1;
-};
-
-enum class conversion : std::uint8_t { literal, signed_decimal, unsigned_decimal, hex, character, string };
-
-struct segment {
-  conversion kind = conversion::literal;
-  std::size_t start = 0;  // literal: first byte of the text
-  std::size_t size = 0;   // literal: number of bytes
-  unsigned width = 0;     // hex: zero-padded width, 0 for none
-};
-
-template <format_text F>
-consteval std::size_t count_segments() {
-  std::size_t count = 0;
-  bool in_literal = false;
-  for (std::size_t i = 0; i < F.length; ++i) {
-    if (F.text[i] == '%') {
-      ++count;
-      in_literal = false;
-      ++i;
-      while (i < F.length && ((F.text[i] >= '0' && F.text[i] <= '9') || F.text[i] == 'l')) ++i;
-    } else if (!in_literal) {
-      ++count;
-      in_literal = true;
-    }
-  }
-  return count;
-}
-
-template <format_text F>
-consteval auto parse() {
-  std::array<segment, count_segments<F>()> segments{};
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < F.length;) {
-    if (F.text[i] != '%') {
-      const std::size_t start = i;
-      while (i < F.length && F.text[i] != '%') ++i;
-      segments[n++] = {conversion::literal, start, i - start, 0};
-      continue;
-    }
-    ++i;
-    unsigned width = 0;
-    bool zero_pad = false;
-    if (i < F.length && F.text[i] == '0') {
-      zero_pad = true;
-      ++i;
-    }
-    while (i < F.length && F.text[i] >= '0' && F.text[i] <= '9') width = width * 10 + (F.text[i++] - '0');
-    bool is_long = false;
-    if (i < F.length && F.text[i] == 'l') {
-      is_long = true;
-      ++i;
-    }
-    if (i >= F.length) throw "format ends inside a conversion";
-    const char c = F.text[i++];
-    segment s{};
-    if (c == 'd' && !is_long && width == 0) {
-      s.kind = conversion::signed_decimal;
-    } else if (c == 'u' && is_long && width == 0) {
-      s.kind = conversion::unsigned_decimal;
-    } else if (c == 'X' && !is_long && (width == 0 || (zero_pad && width <= 8))) {
-      s.kind = conversion::hex;
-      s.width = width;
-    } else if (c == 'c' && !is_long && width == 0) {
-      s.kind = conversion::character;
-    } else if (c == 's' && !is_long && width == 0) {
-      s.kind = conversion::string;
-    } else {
-      throw "unsupported conversion";
-    }
-    segments[n++] = s;
-  }
-  return segments;
-}
-
-template <std::size_t N>
-consteval std::size_t argument_count(const std::array<segment, N>& segments) {
-  std::size_t count = 0;
-  for (const auto& s : segments) count += s.kind != conversion::literal;
-  return count;
-}
-
-// The most bytes a line can take, not counting %s texts.
-template <std::size_t N>
-consteval std::size_t fixed_bound(const std::array<segment, N>& segments) {
-  std::size_t bound = 0;
-  for (const auto& s : segments) {
-    switch (s.kind) {
-      case conversion::literal: bound += s.size; break;
-      case conversion::signed_decimal: bound += 11; break;
-      case conversion::unsigned_decimal: bound += 10; break;
-      case conversion::hex: bound += 8; break;
-      case conversion::character: bound += 1; break;
-      case conversion::string: break;
-    }
-  }
-  return bound;
-}
-
-template <std::size_t N>
-consteval bool has_string(const std::array<segment, N>& segments) {
-  for (const auto& s : segments)
-    if (s.kind == conversion::string) return true;
-  return false;
-}
 
 // ---------------------------------------------------------------------------
 // The buffer
@@ -159,13 +39,15 @@ struct buffer_state {
   // Next free byte. A break signal's handler writes out the whole lines
   // before it, so it is atomic and moves only past bytes already stored.
   std::atomic<char*> cursor;
-  char* limit;       // flush before writing a line that may pass this
-  bool line_at_once; // standard output is a terminal
+  char* limit;        // flushed as soon as the cursor passes this
+  bool line_at_once;  // standard output is a terminal
 };
 extern buffer_state state;
 extern char buffer[buffer_size + line_reserve];
 
-[[gnu::always_inline]] inline char* cursor() { return state.cursor.load(std::memory_order_relaxed); }
+[[gnu::always_inline]] inline char* cursor() {
+  return state.cursor.load(std::memory_order_relaxed);
+}
 // Moves the cursor past bytes just stored. The fence keeps the compiler from
 // storing the cursor ahead of them; it costs no instruction.
 [[gnu::always_inline]] inline void advance_to(char* end) {
@@ -178,9 +60,19 @@ extern char buffer[buffer_size + line_reserve];
 // the process ends, so that nothing written ever ends inside a line. Into a
 // capture everything goes.
 void flush();
-// Sends all later output into text (appended at each flush) instead of
-// standard output; nullptr returns to standard output.
-void capture_into(std::string* text);
+// Sends all later output to sink(target, bytes, size) at each flush instead
+// of to standard output; a null sink returns to standard output.
+using capture_sink = void (*)(void* target, const char* bytes, std::size_t size);
+void capture_into(void* target, capture_sink sink);
+// The same into a string. Defined here, so that only the programs that
+// capture (tests, benchmarks) use the string library: cputest then starts
+// without loading the C++ runtime.
+inline void capture_into(std::string* text) {
+  if (text == nullptr) return capture_into(nullptr, nullptr);
+  capture_into(text, [](void* target, const char* bytes, std::size_t size) {
+    static_cast<std::string*>(target)->append(bytes, size);
+  });
+}
 // Drops everything buffered and not yet written.
 void discard();
 // Decides, once, whether each line goes out at once (terminal) or in big
@@ -192,13 +84,26 @@ void append(const char* bytes, std::size_t size);
 
 // ---------------------------------------------------------------------------
 // Rendering
+//
+// Numbers are rendered without branches that depend on their value: a trace
+// of real code prints register numbers of one and two digits, immediates of
+// one, two and eight hexadecimal digits, in no order a predictor could learn.
+// Each piece stores a whole word and advances the cursor by the digits it
+// needs; the bytes past them lie in the line's room and are overwritten by
+// whatever follows.
 
 namespace detail {
 
 static_assert(std::endian::native == std::endian::little,
               "the digit rendering stores whole words in memory order");
 
-// The two hexadecimal digits of every byte value.
+template <typename T>
+constexpr std::uint32_t as_word(T v) {
+  static_assert(std::is_integral_v<T>, "numbers only");
+  return static_cast<std::uint32_t>(v);
+}
+
+// The two hexadecimal digits of every byte value, in memory order.
 inline constexpr auto hex_pairs = [] {
   constexpr char digits[] = "0123456789ABCDEF";
   std::array<std::uint16_t, 256> pairs{};
@@ -206,6 +111,8 @@ inline constexpr auto hex_pairs = [] {
     pairs[b] = static_cast<std::uint16_t>(digits[b >> 4] | digits[b & 0xF] << 8);
   return pairs;
 }();
+
+inline void put_pair(char* p, std::uint16_t chars) { std::memcpy(p, &chars, 2); }
 
 // Eight hexadecimal digits of v as one word whose bytes, stored in memory
 // order, read most significant digit first.
@@ -216,34 +123,79 @@ inline std::uint64_t hex_chars(std::uint32_t v) {
 
 template <unsigned Width>
 inline char* put_hex(char* p, std::uint32_t v) {
-  const std::uint64_t chars = hex_chars(v);
   if constexpr (Width == 8) {
-    std::memcpy(p, &chars, 8);
+    put_pair(p, hex_pairs[v >> 24]);
+    put_pair(p + 2, hex_pairs[(v >> 16) & 0xFF]);
+    put_pair(p + 4, hex_pairs[(v >> 8) & 0xFF]);
+    put_pair(p + 6, hex_pairs[v & 0xFF]);
     return p + 8;
   } else {
-    // Without a fixed width, as many digits as the value needs, at least one
-    // and at least Width.
-    const unsigned needed = std::max(1u, static_cast<unsigned>((std::bit_width(v) + 3) / 4));
-    const unsigned digits = std::max(needed, Width);
-    // Drop the leading zeros: in memory order they are the low bytes. All
-    // eight bytes are stored; those past the digits lie in the line's room
-    // and are overwritten by whatever follows.
-    const std::uint64_t kept = chars >> (8 * (8 - digits));
+    // As many digits as the value needs, at least one and at least Width.
+    // Leading zeros are the low bytes in memory order: shift them out.
+    const auto needed = static_cast<unsigned>(std::bit_width(v | 1) + 3) / 4;
+    const unsigned digits = Width > 1 ? std::max(needed, Width) : needed;
+    const std::uint64_t kept = hex_chars(v) >> (8 * (8 - digits));
     std::memcpy(p, &kept, 8);
     return p + digits;
   }
 }
 
-inline char* put_unsigned(char* p, std::uint32_t v) {
-  if (v < 10) {
-    *p = static_cast<char>('0' + v);
-    return p + 1;
+// A 16-bit value, as instruction words are: four digits fill %04X exactly.
+template <unsigned Width>
+inline char* put_hex(char* p, std::uint16_t v) {
+  if constexpr (Width == 4) {
+    put_pair(p, hex_pairs[v >> 8]);
+    put_pair(p + 2, hex_pairs[v & 0xFF]);
+    return p + 4;
+  } else {
+    return put_hex<Width>(p, std::uint32_t{v});
   }
-  if (v < 100) {
-    p[0] = static_cast<char>('0' + v / 10);
-    p[1] = static_cast<char>('0' + v % 10);
-    return p + 2;
+}
+
+// An 8-bit value, as immediates are: one or two digits.
+template <unsigned Width>
+inline char* put_hex(char* p, std::uint8_t v) {
+  if constexpr (Width <= 1) {
+    const bool two = v >= 0x10;
+    put_pair(p, static_cast<std::uint16_t>(hex_pairs[v] >> (two ? 0 : 8)));
+    return p + 1 + two;
+  } else {
+    return put_hex<Width>(p, std::uint32_t{v});
   }
+}
+
+// A signed 8-bit value, as branch displacements are, printed as the 32-bit
+// word it extends to: one or two digits, or eight beginning with FFFFFF.
+template <unsigned Width>
+inline char* put_hex(char* p, std::int8_t v) {
+  if constexpr (Width <= 1) {
+    const auto byte = static_cast<std::uint8_t>(v);
+    const unsigned digits = v < 0 ? 8 : 1 + (byte >= 0x10);
+    // "FFFFFF" and the byte's two digits.
+    const std::uint64_t chars = 0x464646464646u | std::uint64_t{hex_pairs[byte]} << 48;
+    const std::uint64_t kept = chars >> (8 * (8 - digits));
+    std::memcpy(p, &kept, 8);
+    return p + digits;
+  } else {
+    return put_hex<Width>(p, as_word(v));
+  }
+}
+
+// The decimal digits of 0 to 255 in the low bytes, in memory order, and their
+// count in the top byte.
+inline constexpr auto small_decimals = [] {
+  std::array<std::uint32_t, 256> entries{};
+  for (std::uint32_t v = 0; v < 256; ++v) {
+    const std::uint32_t digits = v < 10 ? 1 : v < 100 ? 2 : 3;
+    std::uint32_t entry = digits << 24;
+    for (std::uint32_t i = 0, rest = v; i < digits; ++i, rest /= 10)
+      entry |= ('0' + rest % 10) << (8 * (digits - 1 - i));
+    entries[v] = entry;
+  }
+  return entries;
+}();
+
+[[gnu::noinline]] inline char* put_long_unsigned(char* p, std::uint32_t v) {
   char digits[10];
   unsigned n = 0;
   do {
@@ -254,18 +206,22 @@ inline char* put_unsigned(char* p, std::uint32_t v) {
   return p;
 }
 
-inline char* put_signed(char* p, std::int32_t v) {
-  if (v < 0) {
-    *p++ = '-';
-    return put_unsigned(p, 0u - static_cast<std::uint32_t>(v));
-  }
-  return put_unsigned(p, static_cast<std::uint32_t>(v));
+// Register numbers, immediates and short displacements: one lookup, one
+// store and no branch on the value.
+inline char* put_unsigned(char* p, std::uint32_t v) {
+  if (v >= 256) [[unlikely]]
+    return put_long_unsigned(p, v);
+  const std::uint32_t entry = small_decimals[v];
+  std::memcpy(p, &entry, 4);
+  return p + (entry >> 24);
 }
 
-template <typename T>
-constexpr std::uint32_t as_word(T v) {
-  static_assert(std::is_integral_v<T>, "numbers only");
-  return static_cast<std::uint32_t>(v);
+inline char* put_signed(char* p, std::int32_t v) {
+  const bool negative = v < 0;
+  *p = '-';
+  const std::uint32_t magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  return put_unsigned(p + negative, magnitude);
 }
 
 template <segment S, typename Arg>
@@ -274,6 +230,10 @@ inline char* put_conversion(char* p, Arg arg) {
     return put_signed(p, static_cast<std::int32_t>(as_word(arg)));
   } else if constexpr (S.kind == conversion::unsigned_decimal) {
     return put_unsigned(p, as_word(arg));
+  } else if constexpr (S.kind == conversion::hex &&
+                       (std::is_same_v<Arg, std::uint16_t> || std::is_same_v<Arg, std::uint8_t> ||
+                        std::is_same_v<Arg, std::int8_t>)) {
+    return put_hex<S.width>(p, arg);
   } else if constexpr (S.kind == conversion::hex) {
     return put_hex<S.width>(p, as_word(arg));
   } else {
@@ -282,6 +242,9 @@ inline char* put_conversion(char* p, Arg arg) {
     return p + 1;
   }
 }
+
+// The most bytes a conversion stores past its own digits.
+inline constexpr std::size_t overshoot = 8;
 
 template <format_text F, auto Segments, std::size_t I, typename Arg, typename... Rest>
 inline char* render_next(char* p, Arg arg, Rest... rest);
@@ -326,7 +289,7 @@ inline void render_slow_next(Arg arg, Rest... rest) {
     const char* text = arg;
     append(text, std::strlen(text));
   } else {
-    char piece[16];
+    char piece[16 + overshoot];
     append(piece, static_cast<std::size_t>(put_conversion<Segments[I]>(piece, arg) - piece));
   }
   render_slow<F, Segments, I + 1>(rest...);
@@ -334,69 +297,27 @@ inline void render_slow_next(Arg arg, Rest... rest) {
 
 }  // namespace detail
 
-#ifdef RUVO_PRINTF_OUTPUT
-
-// The benchmarks' baseline: the same lines through one printf call each.
-namespace detail {
-
-template <format_text F>
-consteval auto conversions() {
-  constexpr auto segments = parse<F>();
-  std::array<conversion, argument_count(segments)> kinds{};
-  std::size_t k = 0;
-  for (const auto& s : segments)
-    if (s.kind != conversion::literal) kinds[k++] = s.kind;
-  return kinds;
-}
-
-template <conversion C, typename Arg>
-auto printf_argument(Arg arg) {
-  if constexpr (C == conversion::signed_decimal) return static_cast<int>(static_cast<std::int32_t>(as_word(arg)));
-  else if constexpr (C == conversion::unsigned_decimal) return static_cast<unsigned long>(as_word(arg));
-  else if constexpr (C == conversion::hex) return static_cast<unsigned>(as_word(arg));
-  else if constexpr (C == conversion::character) return static_cast<int>(arg);
-  else return static_cast<const char*>(arg);
-}
-
-}  // namespace detail
-
-template <format_text F, typename... Args>
-inline void print(Args... args) {
-  static constexpr auto kinds = detail::conversions<F>();
-  static_assert(kinds.size() == sizeof...(Args), "argument count does not match the format");
-  if constexpr (sizeof...(Args) == 0) {
-    std::fputs(F.text, stdout);  // no conversions, so no '%' either
-  } else {
-    [&]<std::size_t... I>(std::index_sequence<I...>) {
-      const std::tuple<Args...> values{args...};
-      std::printf(F.text, detail::printf_argument<kinds[I]>(std::get<I>(values))...);
-    }(std::index_sequence_for<Args...>{});
-  }
-}
-
-#else
-
 // Always inlined: a trace line is a handful of stores, less than a call costs.
+// The cursor is never past the limit between prints, so the room behind it
+// holds any one line, and the check for room comes after rendering, when
+// nothing is left to do but the flush.
 template <format_text F, typename... Args>
 [[gnu::always_inline]] inline void print(Args... args) {
   static constexpr auto segments = parse<F>();
-  static_assert(argument_count(segments) == sizeof...(Args), "argument count does not match the format");
+  static_assert(argument_count(segments) == sizeof...(Args),
+                "argument count does not match the format");
+  constexpr bool ends_line = F.text[F.length - 1] == '\n';
+  char* end;
   if constexpr (has_string(segments)) {
     detail::render_slow<F, segments, 0>(args...);
+    end = cursor();
   } else {
-    static_assert(fixed_bound(segments) <= line_reserve, "format too long for one line");
-    char* p = cursor();
-    if (p > state.limit) {
-      flush();
-      p = cursor();
-    }
-    advance_to(detail::render<F, segments, 0>(p, args...));
+    static_assert(fixed_bound(segments) + detail::overshoot <= line_reserve,
+                  "format too long for one line");
+    end = detail::render<F, segments, 0>(cursor(), args...);
+    advance_to(end);
   }
-  if constexpr (F.text[F.length - 1] == '\n') {
-    if (state.line_at_once) flush();
-  }
+  if (end > state.limit || (ends_line && state.line_at_once)) flush();
 }
-
-#endif  // RUVO_PRINTF_OUTPUT
 
 }  // namespace out

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 struct sh2_registers {
   std::array<std::uint32_t, 16> R;
@@ -30,8 +33,9 @@ inline constexpr std::uint32_t SR_Q = 1u << 8;
 inline constexpr std::uint32_t SR_M = 1u << 9;
 inline constexpr std::uint32_t SR_WRITABLE = 0x3F3;
 
+// Without a branch: flags computed from random data are not predictable.
 inline void set_sr_bit(std::uint32_t bit, bool on) {
-  sh2_state.SR = on ? (sh2_state.SR | bit) : (sh2_state.SR & ~bit);
+  sh2_state.SR = (sh2_state.SR & ~bit) | ((0u - std::uint32_t{on}) & bit);
 }
 inline bool sr_bit(std::uint32_t bit) { return (sh2_state.SR & bit) != 0; }
 
@@ -47,13 +51,25 @@ inline bool sr_bit(std::uint32_t bit) { return (sh2_state.SR & bit) != 0; }
 inline constexpr std::uint32_t memory_size = 0x1000000;
 extern std::array<std::uint8_t, memory_size> sh2_memory;
 
+// Asks for the first size bytes of memory, which a load is about to fill, to
+// be backed by large pages where the system has them: a file of megabytes
+// then costs a handful of page faults instead of one per 4 KiB.
+inline constexpr std::size_t large_page = 0x200000;
+void prepare_memory(std::uint32_t size);
+
 inline std::uint32_t mem_read_byte(std::uint32_t address) {
   return address < memory_size ? sh2_memory[address] : 0u;
 }
 
 inline std::uint32_t mem_read_word(std::uint32_t address) {
-  if (address < memory_size - 1) [[likely]]
+  if (address < memory_size - 1) [[likely]] {
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint16_t value;  // one load: the host's order is the memory's
+      std::memcpy(&value, &sh2_memory[address], 2);
+      return value;
+    }
     return sh2_memory[address] | static_cast<std::uint32_t>(sh2_memory[address + 1]) << 8;
+  }
   return mem_read_byte(address) | mem_read_byte(address + 1) << 8;
 }
 

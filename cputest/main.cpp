@@ -46,16 +46,16 @@ struct load_result {
 
 // Copies the file into memory from address 0. Fewer bytes than expected are
 // stored only if the file shrank meanwhile; a read error fails the load.
+// Expected is at most the memory's size, so the file is read straight into it.
 load_result load(int file, std::uint32_t expected) {
   std::uint32_t address = 0;
-  char chunk[65536];
   while (address < expected) {
-    const std::size_t want = std::min<std::size_t>(sizeof chunk, expected - address);
-    const ssize_t got = read(file, chunk, want);
+    const std::size_t want = std::min<std::size_t>(65536, expected - address);
+    const ssize_t got = read(file, &sh2_memory[address], want);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return {address, errno};
     if (got == 0) break;
-    for (ssize_t i = 0; i < got; ++i) mem_write_byte(address++, static_cast<unsigned char>(chunk[i]));
+    address += static_cast<std::uint32_t>(got);
   }
   return {address, 0};
 }
@@ -64,7 +64,8 @@ load_result load(int file, std::uint32_t expected) {
 [[gnu::noinline]] void trace(std::uint32_t end) {
   sh2_state.PC = 0;
   sh2_state.SR = 0;
-  while (trace_goes_on(end)) trace_instruction();
+  look_ahead next;
+  while (trace_goes_on(end)) trace_instruction(next);
 }
 
 }  // namespace
@@ -99,6 +100,7 @@ int main(int argc, char** argv) {
     out::print<"%s does not fit in the 16 MiB memory!\n">(path);
     return 1;
   }
+  prepare_memory(static_cast<std::uint32_t>(size));
   const load_result load_end = load(file, static_cast<std::uint32_t>(size));
   close(file);
   // Half a program traced as if it were all would be a false result. Like

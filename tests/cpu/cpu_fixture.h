@@ -52,7 +52,8 @@ class cpu_test : public ::testing::Test {
   // limit steps have run; returns the trace as the driver would print it.
   std::string run(std::uint32_t end, int limit = 1000) {
     printed.clear();
-    for (int i = 0; i < limit && trace_goes_on(end); ++i) trace_instruction();
+    look_ahead next;
+    for (int i = 0; i < limit && trace_goes_on(end); ++i) trace_instruction(next);
     out::flush();
     return printed;
   }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
+
 #include "cputest_runner.h"
 
 namespace {
@@ -41,6 +43,29 @@ TEST(cputest_driver, traces_a_file_until_pc_reaches_its_size) {
          dump_values v;
          v.PC = 6;
          return register_dump(0x0000, v);
+       }()},
+      // MOV.B turns the NOP that follows it into CLRT after the trace loop has
+      // already fetched the word ahead.
+      {"a store into the next word runs what it stored", words({0x7106, 0x7208, 0x0124, 0x0009}),
+       "00000000 7106: ADD $6, R1\n00000002 7208: ADD $8, R2\n00000004 0124: MOV.B R2, @(R0, R1)\n"
+       "00000006 0008: CLRT\n"},
+      // R1 = 2^21, then JMP to R1 + 4: the file's last word, past 2 MiB.
+      {"a file past 2 MiB is loaded to its last byte",
+       [] {
+         std::string bytes = words({0x7101});
+         for (int i = 0; i < 21; ++i) bytes += words({0x311C});
+         bytes += words({0x412B, 0x0009});
+         bytes.resize(0x200004, '\0');
+         return bytes + words({0x0009});
+       }(),
+       [] {
+         std::string trace = "00000000 7101: ADD $1, R1\n";
+         for (int i = 0; i < 21; ++i) {
+           char line[32];
+           std::snprintf(line, sizeof line, "%08X 311C: ADD R1, R1\n", 2 + 2 * i);
+           trace += line;
+         }
+         return trace + "0000002C 412B: JMP @R1\n0000002E 0009: NOP\n00200004 0009: NOP\n";
        }()},
   };
   for (const auto& c : cases) {

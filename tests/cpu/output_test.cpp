@@ -7,14 +7,14 @@
 
 namespace {
 
-// A fixed-format line may leave the cursor inside the line reserve; a %s text
-// that follows, longer than the whole buffer, must still find its room
-// counted from there (a write past the buffer crashes or the sanitizers see
-// it).
-TEST(output, a_long_text_after_a_line_that_ends_in_the_reserve) {
+// Lines that fill the buffer up to its limit, then a %s text longer than the
+// whole buffer: its pieces run into the line reserve and must still find
+// their room counted from there (a write past the buffer crashes or the
+// sanitizers see it).
+TEST(output, a_long_text_after_lines_that_fill_the_buffer) {
   std::string printed, expected;
   out::capture_into(&printed);
-  for (std::uint32_t n = 0; out::cursor() <= out::buffer + out::buffer_size; ++n) {
+  for (std::uint32_t n = 0; out::cursor() + 16 <= out::buffer + out::buffer_size; ++n) {
     out::print<"%08X line\n">(n);
     char line[16];
     std::snprintf(line, sizeof line, "%08X line\n", n);

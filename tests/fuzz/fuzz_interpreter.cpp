@@ -52,8 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto loaded = static_cast<std::uint32_t>(size < memory_size ? size : memory_size);
   for (std::uint32_t i = 0; i < loaded; ++i) mem_write_byte(i, data[i]);
 
+  look_ahead next;
   for (int steps = 0; steps < step_limit && trace_goes_on(loaded); ++steps) {
-    trace_instruction();
+    trace_instruction(next);
     check(sh2_state.halt_flag <= 1);
     check((sh2_state.SR & ~SR_WRITABLE) == 0);
     check(sh2_state.delay_countdown <= 1);
