@@ -5,8 +5,13 @@
 //                               ten seconds or until a signal arrives
 //   FAULTY_IO_NONBLOCKING_STDOUT=1
 //                               standard output is made non-blocking at start
+//   FAULTY_IO_WRITE_PAUSE=PATH  the first write to standard output creates
+//                               PATH, then waits 300 ms before it writes
+//   FAULTY_IO_WRITE_PAUSE_SIGNAL=N
+//                               and before waiting sends signal N to the process
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,13 +25,14 @@ namespace {
     fcntl(STDOUT_FILENO, F_SETFL, fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK);
 }
 
-void pause_once() {
-  static const char* marker = std::getenv("FAULTY_IO_READ_PAUSE");
+// Creates the file named by `marker`, sends the signal if any and pauses,
+// then clears `marker`, so that it happens once.
+void pause_once(const char*& marker, timespec pause, int signal_number = 0) {
   if (marker == nullptr) return;
   close(open(marker, O_WRONLY | O_CREAT, 0644));
   marker = nullptr;
-  const timespec ten_seconds{10, 0};
-  nanosleep(&ten_seconds, nullptr);
+  if (signal_number != 0) kill(getpid(), signal_number);
+  nanosleep(&pause, nullptr);
 }
 
 }  // namespace
@@ -34,7 +40,8 @@ void pause_once() {
 extern "C" ssize_t read(int fd, void* bytes, std::size_t size) {
   using read_function = ssize_t (*)(int, void*, std::size_t);
   static const auto next = reinterpret_cast<read_function>(dlsym(RTLD_NEXT, "read"));
-  pause_once();
+  static const char* marker = std::getenv("FAULTY_IO_READ_PAUSE");
+  pause_once(marker, {10, 0});
   const char* const error_at = std::getenv("FAULTY_IO_READ_ERROR_AT");
   const off_t at = lseek(fd, 0, SEEK_CUR);  // -1 for pipes and terminals
   if (error_at != nullptr && at >= 0) {
@@ -45,5 +52,14 @@ extern "C" ssize_t read(int fd, void* bytes, std::size_t size) {
     }
     if (static_cast<off_t>(size) > stop - at) size = static_cast<std::size_t>(stop - at);
   }
+  return next(fd, bytes, size);
+}
+
+extern "C" ssize_t write(int fd, const void* bytes, std::size_t size) {
+  using write_function = ssize_t (*)(int, const void*, std::size_t);
+  static const auto next = reinterpret_cast<write_function>(dlsym(RTLD_NEXT, "write"));
+  static const char* marker = std::getenv("FAULTY_IO_WRITE_PAUSE");
+  static const char* const signal_number = std::getenv("FAULTY_IO_WRITE_PAUSE_SIGNAL");
+  if (fd == STDOUT_FILENO) pause_once(marker, {0, 300'000'000}, signal_number ? std::atoi(signal_number) : 0);
   return next(fd, bytes, size);
 }
