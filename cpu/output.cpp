@@ -35,7 +35,8 @@ buffer_state state{buffers[0], buffers[0] + buffer_size, false};
 namespace {
 
 static_assert(std::atomic<char*>::is_always_lock_free, "the signal handler reads the cursor");
-static_assert(std::atomic<std::uint32_t>::is_always_lock_free, "the signal handler reads the count written");
+static_assert(std::atomic<std::uint32_t>::is_always_lock_free,
+              "the signal handler reads the count written");
 
 // The buffer being filled, and its place among the buffers.
 char* buffer = buffers[0];
@@ -51,20 +52,52 @@ volatile std::sig_atomic_t caught = 0;
 
 constexpr int break_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The writer thread's side. The tracing thread hands a buffer over with
-// sem_post(&handed) and takes the next one back with sem_wait(&empty); the
-// semaphores also order the bytes stored in a buffer before the writer reads
-// them, and the writer's reading before the buffer is filled again. Buffers
-// go out in the order handed over, by write(), so the file offset moves as if
-// the tracing thread wrote them itself. At most one thread writes at a time:
-// the tracing thread writes only once the writer has caught up.
+// A semaphore one thread waits on. To sleep and be woken costs the waker a
+// system call and an interrupt on the sleeper's CPU, tens of microseconds on
+// a virtual machine, and the other thread mostly comes sooner than that when
+// each has a CPU. So a wait spins first, for a while, if the last wait was
+// that short. On a busy machine, where the other thread may have no CPU to
+// itself, waits are long and spinning would only take time from it: there
+// they sleep at once.
+struct waiter {
+  sem_t semaphore{};
+  bool spin = true;  // the last wait was short; used by the waiting thread only
+};
+
+constexpr long long spin_limit_ns = 50'000;
+
+long long now_ns() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
+void take(waiter& w) {
+  if (sem_trywait(&w.semaphore) == 0) return;
+  const long long start = now_ns();
+  if (w.spin) {
+    while (now_ns() - start < spin_limit_ns)
+      if (sem_trywait(&w.semaphore) == 0) return;
+  }
+  while (sem_wait(&w.semaphore) != 0) {
+  }
+  w.spin = now_ns() - start < spin_limit_ns;
+}
+
+// The writer thread's side. The tracing thread hands a buffer over by posting
+// `handed` and takes the next one back from `empty`; the semaphores also
+// order the bytes stored in a buffer before the writer reads them, and the
+// writer's reading before the buffer is filled again. Buffers go out in the
+// order handed over, by write(), so the file offset moves as if the tracing
+// thread wrote them itself. At most one thread writes at a time: the tracing
+// thread writes only once the writer has caught up.
 struct writer_record {
   bool wanted = false;   // standard output is a regular file: start at the first full buffer
   bool running = false;  // the thread has started; if it cannot, the tracing thread writes
-  sem_t handed{};        // buffers handed over and not yet taken by the writer
-  sem_t empty{};         // buffers written, free to fill again
-  std::size_t sizes[buffer_count]{};           // bytes to write from each buffer handed over
-  std::uint32_t handed_count = 0;              // tracing thread only
+  waiter handed;         // buffers handed over and not yet taken; the writer waits
+  waiter empty;          // buffers written, free to fill again; the tracing thread waits
+  std::size_t sizes[buffer_count]{};            // bytes to write from each buffer handed over
+  std::uint32_t handed_count = 0;               // tracing thread only
   std::atomic<std::uint32_t> written_count{0};  // stored by the writer only
 };
 writer_record writer;
@@ -109,7 +142,8 @@ int write_all(const char* bytes, std::size_t size) {
 // waits here. A writer that fails ends the process, so this ends too.
 void wait_for_writer() {
   const timespec pause{0, 50'000};
-  while (writer.written_count.load(std::memory_order_acquire) != writer.handed_count) nanosleep(&pause, nullptr);
+  while (writer.written_count.load(std::memory_order_acquire) != writer.handed_count)
+    nanosleep(&pause, nullptr);
 }
 
 // Ends the process by the signal, as if it had never been caught, so that the
@@ -181,18 +215,19 @@ void end_writing() {
 
 void* write_handed_over(void*) {
   for (std::size_t next = 0;; next = (next + 1) % buffer_count) {
-    while (sem_wait(&writer.handed) != 0) {
-    }
+    take(writer.handed);
     if (const int error = write_all(buffers[next], writer.sizes[next]); error != 0) fail(error);
     writer.written_count.fetch_add(1, std::memory_order_release);
-    sem_post(&writer.empty);
+    sem_post(&writer.empty.semaphore);
   }
 }
 
 // Started at the first full buffer, so that a short run starts no thread.
 // Break signals are blocked in it from birth.
 bool start_writer() {
-  if (sem_init(&writer.handed, 0, 0) != 0 || sem_init(&writer.empty, 0, buffer_count - 1) != 0) return false;
+  if (sem_init(&writer.handed.semaphore, 0, 0) != 0 ||
+      sem_init(&writer.empty.semaphore, 0, buffer_count - 1) != 0)
+    return false;
   sigset_t breaks, previous;
   sigemptyset(&breaks);
   for (int s : break_signals) sigaddset(&breaks, s);
@@ -210,9 +245,8 @@ void hand_over(std::size_t size) {
   const std::size_t all = buffered();
   writer.sizes[filling] = size;
   ++writer.handed_count;
-  sem_post(&writer.handed);
-  while (sem_wait(&writer.empty) != 0) {
-  }
+  sem_post(&writer.handed.semaphore);
+  take(writer.empty);
   filling = (filling + 1) % buffer_count;
   char* const next = buffers[filling];
   std::memcpy(next, buffer + size, all - size);

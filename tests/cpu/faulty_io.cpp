@@ -60,6 +60,7 @@ extern "C" ssize_t write(int fd, const void* bytes, std::size_t size) {
   static const auto next = reinterpret_cast<write_function>(dlsym(RTLD_NEXT, "write"));
   static const char* marker = std::getenv("FAULTY_IO_WRITE_PAUSE");
   static const char* const signal_number = std::getenv("FAULTY_IO_WRITE_PAUSE_SIGNAL");
-  if (fd == STDOUT_FILENO) pause_once(marker, {0, 300'000'000}, signal_number ? std::atoi(signal_number) : 0);
+  if (fd == STDOUT_FILENO)
+    pause_once(marker, {0, 300'000'000}, signal_number ? std::atoi(signal_number) : 0);
   return next(fd, bytes, size);
 }
