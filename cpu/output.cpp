@@ -22,11 +22,15 @@ namespace {
 
 // To a regular file the kernel's copy of each buffer into the page cache
 // costs about as much as tracing the lines in it; a writer thread does it
-// while the trace fills the other buffer. Everywhere else (a pipe, whose
-// reader sets the pace, a terminal, /dev/null) only the first buffer is used
-// and every write is made by the tracing thread itself.
+// while the trace fills the other buffer. The buffers are larger there, as
+// each hand-over costs both threads some waiting and cache traffic: 1 MiB
+// was the fastest size measured, 10% faster than 256 KiB, while two buffers
+// of 2 MiB no longer fit in a CPU's cache. Everywhere else (a pipe, whose
+// reader sets the pace, a terminal, /dev/null) only buffer_size bytes of the
+// first buffer are used, and every write is made by the tracing thread.
+constexpr std::size_t file_buffer_size = 1024 * 1024;
 constexpr std::size_t buffer_count = 2;
-char buffers[buffer_count][buffer_size + line_reserve];
+char buffers[buffer_count][file_buffer_size + line_reserve];
 
 }  // namespace
 
@@ -251,7 +255,7 @@ void hand_over(std::size_t size) {
   char* const next = buffers[filling];
   std::memcpy(next, buffer + size, all - size);
   buffer = next;
-  state.limit = next + buffer_size;
+  state.limit = next + file_buffer_size;
   state.cursor.store(next + (all - size), std::memory_order_relaxed);
 }
 
@@ -317,6 +321,7 @@ void start() {
   state.line_at_once = isatty(STDOUT_FILENO) != 0;
   struct stat output {};
   writer.wanted = fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode);
+  if (writer.wanted) state.limit = buffer + file_buffer_size;
   std::atexit(finish);
   struct sigaction action {};
   action.sa_handler = on_break;
@@ -336,7 +341,7 @@ void append(const char* bytes, std::size_t size) {
   while (size > 0) {
     // The whole buffer, line reserve included: the cursor may already lie in
     // the reserve, and the print that appends checks the limit when done.
-    const auto room = buffer_size + line_reserve - buffered();
+    const auto room = static_cast<std::size_t>(state.limit + line_reserve - cursor());
     if (room == 0) {
       flush();
       continue;

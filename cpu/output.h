@@ -32,6 +32,7 @@ namespace out {
 // ---------------------------------------------------------------------------
 // The buffer
 
+// Bytes gathered for each write (more to a regular file: see output.cpp).
 inline constexpr std::size_t buffer_size = 256 * 1024;
 // Room always kept free past the limit, so that one fixed-format line can be
 // rendered with a single check for space.
