@@ -9,10 +9,11 @@
 #include <cstddef>
 #include <vector>
 
+#include "breaks.h"
 #include "disc_source.h"
 #include "error.h"
 #include "header.h"
-#include "main.h"
+#include "options.h"
 #include "output.h"
 #include "pcm_player.h"
 

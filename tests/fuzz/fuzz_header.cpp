@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "disc_text.h"
 #include "header.h"
-#include "main.h"
 #include "output_sink.h"
 
 namespace {

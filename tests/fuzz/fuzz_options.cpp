@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "main.h"
+#include "options.h"
 #include "output_sink.h"
 
 namespace {
