@@ -3,19 +3,11 @@
 // hold a parsed sheet to what the reader and the player rely on.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "cue_sheet.h"
+#include "fuzz_target.h"
 #include "output_sink.h"
-
-namespace {
-
-void check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const output_sink quiet;
