@@ -9,10 +9,11 @@
 #include <cstddef>
 #include <vector>
 
+#include "breaks.h"
 #include "disc_source.h"
 #include "error.h"
 #include "header.h"
-#include "main.h"
+#include "options.h"
 #include "output.h"
 #include "pcm_player.h"
 
@@ -22,6 +23,26 @@ namespace {
 
 // The spinner's frames in the order they show, one a second.
 constexpr std::array<char, 4> spinner_frames = {'\\', '|', '/', '-'};
+
+// -m: has the drive play the disc's audio from track 2 (see cdrom_play_track)
+// when `device` is a drive, plays a CUE image's audio tracks from track 2 on
+// through the sound output (see play_pcm), and refuses, after its message, for
+// any other image. Returns only when refused, with 0.
+int play_audio(const char* device) {
+  // Only a drive plays a disc's audio by itself; for a CUE image ruvo plays
+  // the sheet's audio tracks, and a raw image without a sheet has none it knows of.
+  if (current_disc_kind == disc_kind::cue_sheet) {
+    const std::vector<pcm_span> spans = audio_spans(disc_sheet, 2);
+    if (spans.empty())
+      return error("Sorry, CD Music cannot be played: %s has no audio tracks after track 1.\n",
+                   disc_sheet.path.c_str());
+    return play_pcm(spans);
+  }
+  if (current_disc_kind != disc_kind::as_delivered)
+    return error("Sorry, CD Music cannot be played from the disc image %s.\n", device);
+  if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");
+  return cdrom_play_track(2);
+}
 
 }  // namespace
 
@@ -47,22 +68,6 @@ int emulate_bios(const char* device) {
   if (flush_output() != 1) return 0;
   play_audio(device);
   return 1;
-}
-
-int play_audio(const char* device) {
-  // Only a drive plays a disc's audio by itself; for a CUE image ruvo plays
-  // the sheet's audio tracks, and a raw image without a sheet has none it knows of.
-  if (current_disc_kind == disc_kind::cue_sheet) {
-    const std::vector<pcm_span> spans = audio_spans(disc_sheet, 2);
-    if (spans.empty())
-      return error("Sorry, CD Music cannot be played: %s has no audio tracks after track 1.\n",
-                   disc_sheet.path.c_str());
-    return play_pcm(spans);
-  }
-  if (current_disc_kind != disc_kind::as_delivered)
-    return error("Sorry, CD Music cannot be played from the disc image %s.\n", device);
-  if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");
-  return cdrom_play_track(2);
 }
 
 int cdrom_play_track(std::uint8_t start_track) {

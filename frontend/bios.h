@@ -11,12 +11,6 @@ extern int saturn_cdrom;
 // stopped at a failure.
 int emulate_bios(const char* device);
 
-// -m: has the drive play the disc's audio from track 2 (see cdrom_play_track)
-// when `device` is a drive, plays a CUE image's audio tracks from track 2 on
-// through the sound output (see play_pcm), and refuses, after its message, for
-// any other image. Returns only when refused, with 0.
-int play_audio(const char* device);
-
 // Has the drive play from start_track, index 1, to ten tracks further on, and
 // spins a character once a second until a break ends the process. Returns 0,
 // after its message, only when the drive refuses the request.

@@ -13,8 +13,7 @@
 #include <utility>
 
 #include "error.h"
-
-cue_sheet disc_sheet;
+#include "raw_sector.h"
 
 namespace {
 
@@ -44,14 +43,33 @@ constexpr std::array<std::string_view, 14> passed_over = {
     "ARRANGER", "MESSAGE", "ISRC",       "FLAGS", "PREGAP",    "POSTGAP",    "DISC_ID",
 };
 
-constexpr long frames_per_second = 75;
+// Words that begin a CUE sheet (after blank lines); the TRACK of a sheet that
+// lacks its FILE is recognised too, so that it gets the parser's message.
+constexpr std::array<std::string_view, 8> sheet_openers = {
+    "REM", "FILE", "CATALOG", "CDTEXTFILE", "TITLE", "PERFORMER", "SONGWRITER", "TRACK",
+};
+
+// A CUE time counts the disc's sectors, as a raw sector's address does.
+constexpr long frames_per_second = raw_sector::frames_per_second;
 
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool blank_or_newline(char c) { return blank(c) || c == '\n'; }
+
+// A byte-order mark, as some editors write it.
+void skip_byte_order_mark(std::string_view& text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+}
 
 bool same_keyword(std::string_view word, std::string_view keyword) {
   return std::equal(word.begin(), word.end(), keyword.begin(), keyword.end(), [](char a, char b) {
     return std::toupper(static_cast<unsigned char>(a)) == b;
   });
+}
+
+bool ends_in_cue(std::string_view path) {
+  constexpr std::string_view suffix = ".CUE";
+  return path.size() >= suffix.size() &&
+         same_keyword(path.substr(path.size() - suffix.size()), suffix);
 }
 
 // One word of a line: a run of non-blank characters, or the text between two
@@ -266,12 +284,22 @@ std::uint64_t file_size(const std::string& path) {
 
 }  // namespace
 
+bool is_cue_sheet(std::string_view path, std::string_view start) {
+  if (ends_in_cue(path)) return true;
+  skip_byte_order_mark(start);
+  while (!start.empty() && blank_or_newline(start.front())) start.remove_prefix(1);
+  const auto end = std::find_if(start.begin(), start.end(), blank_or_newline);
+  if (end == start.end()) return false;
+  const std::string_view first = start.substr(0, static_cast<std::size_t>(end - start.begin()));
+  return std::any_of(sheet_openers.begin(), sheet_openers.end(),
+                     [first](std::string_view opener) { return same_keyword(first, opener); });
+}
+
 int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sheet& sheet) {
   sheet = {};
   sheet.path = sheet_path;
-  // A byte-order mark, as some editors write it.
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  if (std::all_of(text.begin(), text.end(), [](char c) { return blank(c) || c == '\n'; }))
+  skip_byte_order_mark(text);
+  if (std::all_of(text.begin(), text.end(), blank_or_newline))
     return error("%s: the CUE sheet is empty\n", sheet_path.c_str());
   parse_state state(sheet_path, sheet);
   while (!text.empty()) {

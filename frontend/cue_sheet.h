@@ -34,9 +34,11 @@ struct cue_sheet {
   std::vector<cue_track> tracks;  // in the sheet's order
 };
 
-// The sheet that -d named, once read_header has parsed it; no tracks when -d
-// named a drive or a plain or raw image.
-extern cue_sheet disc_sheet;
+// Whether the file at `path`, which begins with the bytes `start`, is a CUE
+// sheet: by its name (".cue" in any case), or by its first word (in any case)
+// being one a sheet begins with. A first word that runs to the end of `start`
+// is not looked at.
+bool is_cue_sheet(std::string_view path, std::string_view start);
 
 // Parses the text of the sheet at sheet_path into `sheet` (track files are
 // resolved against sheet_path's folder, not opened). 1 on success, 0 after a

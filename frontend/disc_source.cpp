@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -21,18 +20,13 @@
 #include "read_fully.h"
 
 disc_kind current_disc_kind = disc_kind::as_delivered;
+cue_sheet disc_sheet;
 
 namespace {
 
 // A CUE sheet lists at most 99 tracks in a few lines each; a file larger than
 // this is no sheet and is not read into memory.
 constexpr std::size_t sheet_limit = 64 * 1024;
-
-// Words that begin a CUE sheet (after blank lines); the TRACK of a sheet that
-// lacks its FILE is recognised too, so that it gets the parser's message.
-constexpr std::array<std::string_view, 8> sheet_openers = {
-    "REM", "FILE", "CATALOG", "CDTEXTFILE", "TITLE", "PERFORMER", "SONGWRITER", "TRACK",
-};
 
 // The process-wide reading position.
 struct source_state {
@@ -74,30 +68,6 @@ bool starts_with_sync(std::string_view bytes) {
   return bytes.size() >= raw_sector::sync.size() &&
          std::equal(raw_sector::sync.begin(), raw_sector::sync.end(), bytes.begin(),
                     [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); });
-}
-
-bool ends_in_cue(std::string_view path) {
-  constexpr std::string_view suffix = ".cue";
-  return path.size() >= suffix.size() &&
-         std::equal(suffix.begin(), suffix.end(), path.end() - suffix.size(), [](char a, char b) {
-           return a == std::tolower(static_cast<unsigned char>(b));
-         });
-}
-
-// By its name, or by its first word (in any case) being one a sheet begins with.
-bool is_cue_sheet(std::string_view path, std::string_view start) {
-  if (ends_in_cue(path)) return true;
-  if (start.substr(0, 3) == "\xEF\xBB\xBF") start.remove_prefix(3);
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!start.empty() && blank(start.front())) start.remove_prefix(1);
-  const auto end = std::find_if(start.begin(), start.end(), blank);
-  if (end == start.end()) return false;
-  const std::string_view first(start.data(), static_cast<std::size_t>(end - start.begin()));
-  return std::any_of(sheet_openers.begin(), sheet_openers.end(), [first](std::string_view opener) {
-    return std::equal(first.begin(), first.end(), opener.begin(), opener.end(), [](char a, char b) {
-      return std::toupper(static_cast<unsigned char>(a)) == b;
-    });
-  });
 }
 
 // The mode of the first raw sector, as far as the look-ahead shows it; a

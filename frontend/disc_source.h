@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "cue_sheet.h"
+
 // What -d turned out to hold.
 enum class disc_kind {
   as_delivered,  // a drive, or an image of the user data alone
@@ -13,6 +15,10 @@ enum class disc_kind {
   cue_sheet,     // a CUE sheet (in disc_sheet) naming the files of the tracks
 };
 extern disc_kind current_disc_kind;
+
+// The sheet that -d named, once read_header has parsed it; no tracks when -d
+// named a drive or a plain or raw image.
+extern cue_sheet disc_sheet;
 
 // Looks at the first bytes of `device`, the open descriptor of `path`, to see
 // what it holds; for a CUE sheet parses it and opens its first track's file.

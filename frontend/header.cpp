@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "disc_source.h"
+#include "disc_text.h"
 #include "error.h"
-#include "main.h"
 #include "output.h"
 
 saturn_game current_game{};

@@ -4,7 +4,7 @@
 // once a second as the spinner turns; SDL's own thread plays the queue out.
 //
 // Breaks: SDL and the sound libraries under it start their threads while the
-// main thread holds the break signals off (see main.h), so those threads
+// main thread holds the break signals off (see breaks.h), so those threads
 // inherit that mask and never take a break (SDL's own block them besides). A
 // break stays pending for the main thread, which lets it in only around its
 // waits and runs the break sequence there, silencing the output first. Opening
@@ -24,8 +24,8 @@
 #include <string>
 
 #include "bios.h"
+#include "breaks.h"
 #include "error.h"
-#include "main.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "main.h"
+#include "breaks.h"
 
 ssize_t read_fully(int fd, char* buffer, std::size_t size) {
   std::size_t done = 0;

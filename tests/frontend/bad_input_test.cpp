@@ -154,6 +154,7 @@ const image_input image_inputs[] = {
     {"RawMode2Form1", {{"disc.bin", raw2}}, ""},
     // CUE sheets that cannot be read.
     {"SheetEmpty", {{"disc.cue", ""}}, "<folder>/disc.cue: the CUE sheet is empty\n"},
+    {"SheetNamedInCapitals", {{"DISC.CUE", ""}}, "<folder>/DISC.CUE: the CUE sheet is empty\n"},
     {"SheetIsADirectory",
      {{"disc.cue", "", entry::directory}},
      "<folder>/disc.cue: cannot read the CUE sheet: Is a directory\n"},

@@ -1,27 +1,22 @@
-// Any bytes as a CUE sheet, through the parser and the audio spans a player
-// would read. The sanitizers catch any access outside the text; the checks
-// hold a parsed sheet to what the reader and the player rely on.
+// Any bytes as a CUE sheet, through its recognition, the parser and the audio
+// spans a player would read. The sanitizers catch any access outside the text;
+// the checks hold a parsed sheet to what the reader and the player rely on.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string_view>
 
 #include "cue_sheet.h"
+#include "fuzz_target.h"
 #include "output_sink.h"
-
-namespace {
-
-void check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const output_sink quiet;
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  // Any bytes are looked at as a sheet's first bytes too; a name says the rest.
+  is_cue_sheet("sheets/disc", text);
+  check(is_cue_sheet("sheets/disc.cue", text));
   cue_sheet sheet;
-  const int result =
-      parse_cue_sheet("sheets/disc.cue", {reinterpret_cast<const char*>(data), size}, sheet);
+  const int result = parse_cue_sheet("sheets/disc.cue", text, sheet);
   check(result == 0 || result == 1);
   if (result == 0) return 0;
 

@@ -4,22 +4,14 @@
 // any access outside the record.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "disc_text.h"
+#include "fuzz_target.h"
 #include "header.h"
-#include "main.h"
 #include "output_sink.h"
-
-namespace {
-
-void check(bool ok) {
-  if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const output_sink quiet;

@@ -5,11 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "decoder.h"
+#include "fuzz_target.h"
 #include "output.h"
 #include "sh2.h"
 
@@ -19,10 +19,6 @@ namespace {
 constexpr int step_limit = 4096;
 
 std::string sink;
-
-void check(bool ok) {
-  if (!ok) std::abort();
-}
 
 // Zeroes the emulated memory. Clearing 16 MiB for every input would cost more
 // than running it, so whole pages are handed back to the kernel, which brings

@@ -4,18 +4,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "main.h"
+#include "fuzz_target.h"
+#include "options.h"
 #include "output_sink.h"
 
 namespace {
-
-void check(bool ok) {
-  if (!ok) std::abort();
-}
 
 std::vector<char> word(const char* text, std::size_t length) {
   std::vector<char> block(length + 1);

@@ -1,0 +1,112 @@
+#include "breaks.h"
+
+#include <linux/cdrom.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
+#include <cstdlib>
+
+#include "bios.h"
+#include "output.h"
+#include "pcm_player.h"
+
+namespace {
+
+volatile std::sig_atomic_t break_signal = 0;
+// The exit status for a break that comes while the drive is being stopped.
+volatile std::sig_atomic_t status_at_once = 1;
+
+constexpr std::array<int, 3> break_signal_numbers = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t break_signals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal_number : break_signal_numbers) sigaddset(&set, signal_number);
+  return set;
+}
+
+// The break sequence, on the main thread: the message goes out after
+// everything printed before it, then the drive is stopped and closed if it is open.
+[[noreturn]] void break_exit() {
+  // A second break must not cut these writes short either.
+  const sigset_t set = break_signals();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+  // An image's audio falls silent before the message: none is heard after it.
+  stop_pcm();
+  put_text("Break Caught...Exiting...\n");
+  // A break ends a run that went through, unless its message was lost.
+  stop_drive_and_exit(flush_output() == 1 ? 1 : 0);
+}
+
+void check_break() {
+  if (break_signal != 0) break_exit();
+}
+
+// Only records the signal: printing, stopping the drive and exiting are not safe
+// inside a handler, so the main thread does them when it next looks.
+void crtlc(int signal_number) { break_signal = signal_number; }
+
+// Everything has been written when this can run, so nothing is lost by
+// leaving without the exit path.
+void exit_at_once(int) { _exit(status_at_once); }
+
+}  // namespace
+
+void install_break_handler() {
+  struct sigaction action {};
+  action.sa_handler = crtlc;
+  sigemptyset(&action.sa_mask);
+  // No SA_RESTART: a blocking open or read of the device and the spinner's
+  // sleep must return early so the break is acted on at once.
+  action.sa_flags = 0;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  // A closed terminal ends the run like a break, unless ruvo was started to
+  // outlive it (nohup leaves SIGHUP ignored).
+  struct sigaction hangup {};
+  sigaction(SIGHUP, nullptr, &hangup);
+  if (hangup.sa_handler != SIG_IGN) sigaction(SIGHUP, &action, nullptr);
+  // A reader that goes away makes the write fail instead of ending the
+  // process, so the drive is still stopped.
+  action.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &action, nullptr);
+}
+
+void allow_break() {
+  const sigset_t set = break_signals();
+  // A break waiting while the signals were held runs crtlc before this returns.
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  check_break();
+}
+
+void hold_break() {
+  const sigset_t set = break_signals();
+  sigprocmask(SIG_BLOCK, &set, nullptr);
+  check_break();
+}
+
+void stop_drive_and_exit(int status) {
+  // A drive can hang on the stop request. A second break then ends the process
+  // at once, with the same status; one that came while the breaks were held is
+  // dropped first (ignoring a signal discards it), so it cannot skip the request.
+  status_at_once = status;
+  stop_pcm();
+  for (const int signal_number : break_signal_numbers) {
+    struct sigaction action {};
+    sigaction(signal_number, nullptr, &action);
+    if (action.sa_handler != crtlc) continue;
+    action.sa_handler = SIG_IGN;
+    sigaction(signal_number, &action, nullptr);
+    action.sa_handler = exit_at_once;
+    sigaction(signal_number, &action, nullptr);
+  }
+  const sigset_t set = break_signals();
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  if (saturn_cdrom >= 0) {
+    ioctl(saturn_cdrom, CDROMSTOP);
+    close(saturn_cdrom);
+  }
+  std::exit(status);
+}
