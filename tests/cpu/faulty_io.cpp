@@ -5,10 +5,8 @@
 //                               ten seconds or until a signal arrives
 //   FAULTY_IO_NONBLOCKING_STDOUT=1
 //                               standard output is made non-blocking at start
-//   FAULTY_IO_WRITE_PAUSE=PATH  the first write to standard output creates
-//                               PATH, then waits 300 ms before it writes
-//   FAULTY_IO_WRITE_PAUSE_SIGNAL=N
-//                               and before waiting sends signal N to the process
+//   FAULTY_IO_WRITE_SIGNAL=N    the first write to standard output sends signal
+//                               N to the process, then waits 300 ms to write
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -25,14 +23,13 @@ namespace {
     fcntl(STDOUT_FILENO, F_SETFL, fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK);
 }
 
-// Creates the file named by `marker`, sends the signal if any and pauses,
-// then clears `marker`, so that it happens once.
-void pause_once(const char*& marker, timespec pause, int signal_number = 0) {
+void pause_once() {
+  static const char* marker = std::getenv("FAULTY_IO_READ_PAUSE");
   if (marker == nullptr) return;
   close(open(marker, O_WRONLY | O_CREAT, 0644));
   marker = nullptr;
-  if (signal_number != 0) kill(getpid(), signal_number);
-  nanosleep(&pause, nullptr);
+  const timespec ten_seconds{10, 0};
+  nanosleep(&ten_seconds, nullptr);
 }
 
 }  // namespace
@@ -40,8 +37,7 @@ void pause_once(const char*& marker, timespec pause, int signal_number = 0) {
 extern "C" ssize_t read(int fd, void* bytes, std::size_t size) {
   using read_function = ssize_t (*)(int, void*, std::size_t);
   static const auto next = reinterpret_cast<read_function>(dlsym(RTLD_NEXT, "read"));
-  static const char* marker = std::getenv("FAULTY_IO_READ_PAUSE");
-  pause_once(marker, {10, 0});
+  pause_once();
   const char* const error_at = std::getenv("FAULTY_IO_READ_ERROR_AT");
   const off_t at = lseek(fd, 0, SEEK_CUR);  // -1 for pipes and terminals
   if (error_at != nullptr && at >= 0) {
@@ -56,11 +52,14 @@ extern "C" ssize_t read(int fd, void* bytes, std::size_t size) {
 }
 
 extern "C" ssize_t write(int fd, const void* bytes, std::size_t size) {
+  static const char* signal_number = std::getenv("FAULTY_IO_WRITE_SIGNAL");
+  if (fd == STDOUT_FILENO && signal_number != nullptr) {
+    kill(getpid(), std::atoi(signal_number));
+    signal_number = nullptr;
+    const timespec pause{0, 300'000'000};
+    nanosleep(&pause, nullptr);
+  }
   using write_function = ssize_t (*)(int, const void*, std::size_t);
   static const auto next = reinterpret_cast<write_function>(dlsym(RTLD_NEXT, "write"));
-  static const char* marker = std::getenv("FAULTY_IO_WRITE_PAUSE");
-  static const char* const signal_number = std::getenv("FAULTY_IO_WRITE_PAUSE_SIGNAL");
-  if (fd == STDOUT_FILENO)
-    pause_once(marker, {0, 300'000'000}, signal_number ? std::atoi(signal_number) : 0);
   return next(fd, bytes, size);
 }
