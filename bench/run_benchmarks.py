@@ -10,7 +10,9 @@ flags (hyperfine), and the load of a 16 MiB file.
 
 Rates are taken from process time (user and system), which other jobs on a
 shared machine disturb far less than the wall clock; on a quiet machine the
-two agree. --wall-clock uses the wall clock instead. The runs of the programs
+two agree for one thread. --wall-clock uses the wall clock instead, as it must
+to a regular file, where cputest writes from a second thread while it traces:
+the process time adds up both threads' work. The runs of the programs
 compared are interleaved, so that a change in the machine's load falls on all
 of them alike. With --compare, a second cputest (an earlier build, say) is
 measured beside the first.

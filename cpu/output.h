@@ -7,7 +7,9 @@
 // The format is taken apart at compile time, so a trace line costs a few
 // stores into a large buffer and no format parsing. The buffer goes out in big
 // writes: when it fills, at flush() and when the process ends normally. When
-// standard output is a terminal every completed line is written at once.
+// standard output is a terminal every completed line is written at once; when
+// it is a regular file a writer thread writes a full buffer while the trace
+// fills another.
 // A write that fails for good ends the process with a message on standard
 // error; SIGINT, SIGTERM and SIGHUP end it once every complete line is out.
 // The conversions understood are those of format.h.
@@ -30,6 +32,7 @@ namespace out {
 // ---------------------------------------------------------------------------
 // The buffer
 
+// Bytes gathered for each write (more to a regular file: see output.cpp).
 inline constexpr std::size_t buffer_size = 256 * 1024;
 // Room always kept free past the limit, so that one fixed-format line can be
 // rendered with a single check for space.
@@ -43,7 +46,6 @@ struct buffer_state {
   bool line_at_once;  // standard output is a terminal
 };
 extern buffer_state state;
-extern char buffer[buffer_size + line_reserve];
 
 [[gnu::always_inline]] inline char* cursor() {
   return state.cursor.load(std::memory_order_relaxed);

@@ -71,6 +71,17 @@ TEST(cputest_io, a_write_that_fails_ends_the_run_with_its_cause) {
       // A file that can grow no further stops mid-line, as on a full disk.
       {"a file at its size limit", R"(ulimit -f 64; trap '' XFSZ; "$CPUTEST" "$1" >"$2"; echo "status $?" >&2)",
        endless, "", write_error(EFBIG) + "status 1\n"},
+      // 2 MiB: buffers written by the writer thread before one fails. The
+      // file holds every byte up to the limit.
+      {"a file at its size limit after some buffers",
+       R"sh(ulimit -f 4096; trap '' XFSZ; "$CPUTEST" "$1" >"$2";
+            echo "status $? size $(wc -c <"$2")" >&2)sh",
+       endless, "", write_error(EFBIG) + "status 1 size 2097152\n"},
+      // The writer thread leaves SIGXFSZ unblocked, so it ends the run as before.
+      {"a file at its size limit, SIGXFSZ at its default",
+       R"sh(ulimit -c 0; ulimit -f 4096; { "$CPUTEST" "$1" >"$2"; } 2>/dev/null;
+            echo "status $? size $(wc -c <"$2")" >&2)sh",
+       endless, "", "status " + std::to_string(128 + SIGXFSZ) + " size 2097152\n"},
       {"the reader gone, SIGPIPE ignored",
        R"(trap '' PIPE; { "$CPUTEST" "$1"; echo "status $?" >&2; } | head -n 1)", endless, banner_line,
        write_error(EPIPE) + "status 1\n"},
@@ -124,30 +135,39 @@ TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
     int signal;
     destination to;
     bool while_loading;  // else while tracing
+    bool in_a_write = false;
   } cases[] = {
       {SIGINT, file, false},     {SIGTERM, file, false}, {SIGHUP, file, false},
       {SIGINT, pipe, false},     {SIGTERM, pipe, false}, {SIGHUP, pipe, false},
       {SIGINT, terminal, false},
       // Nothing has been written yet, and the banner is buffered.
       {SIGTERM, file, true},     {SIGHUP, pipe, true},
+      // The writer thread's first write sends the signal, then takes 300 ms:
+      // the lines traced meanwhile go out after it, not before. (The trace
+      // may also be waiting for that write when the signal comes.)
+      {SIGINT, file, false, true},  {SIGTERM, file, false, true}, {SIGHUP, file, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(strsignal(c.signal)) + " to " +
                  (c.to == file ? "a file" : c.to == pipe ? "a pipe" : "a terminal") +
-                 (c.while_loading ? ", while loading" : ", while tracing"));
+                 (c.while_loading ? ", while loading" : c.in_a_write ? ", in a write" : ", while tracing"));
     const std::string trace = test_support::make_temp_dir() + "/trace";
     // A gigabyte at most, should the signal come late.
     std::string script = R"(ulimit -f 2097152; exec "$CPUTEST" "$1")";
     if (c.while_loading)
       script = R"(export FAULTY_IO_READ_PAUSE="$2.loading" LD_PRELOAD="$FAULTY_IO"; )" + script;
+    if (c.in_a_write)
+      script = "export FAULTY_IO_WRITE_SIGNAL=" + std::to_string(c.signal) + R"( LD_PRELOAD="$FAULTY_IO"; )" + script;
     if (c.to == file) script += R"( >"$2")";
     auto options = with_faults();
     options.terminal = c.to == terminal;
     test_support::running_program child = test_support::start_program(shell(script, endless, trace), options);
-    EXPECT_TRUE(c.while_loading ? wait_for_file(trace + ".loading", 0, child.deadline)
-                : c.to == file  ? wait_for_file(trace, 1, child.deadline)
-                                : test_support::wait_for_output(child, sleep_line));
-    kill(child.pid, c.signal);
+    if (!c.in_a_write) {
+      EXPECT_TRUE(c.while_loading ? wait_for_file(trace + ".loading", 0, child.deadline)
+                  : c.to == file  ? wait_for_file(trace, 1, child.deadline)
+                                  : test_support::wait_for_output(child, sleep_line));
+      kill(child.pid, c.signal);
+    }
     const program_result r = test_support::finish_program(child);
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.term_signal, c.signal);
@@ -162,6 +182,38 @@ TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
     std::string expected = c.while_loading ? cputest_banner : cputest_header;
     while (!c.while_loading && expected.size() < out.size()) expected += sleep_line;
     EXPECT_TRUE(out == expected) << out.size() << " bytes, ending \"" << out.substr(out.size() - std::min<std::size_t>(out.size(), 40)) << "\"";
+  }
+}
+
+// To a regular file the trace is written by a thread of its own; the file
+// offset that standard output shares with the shell and other programs still
+// ends where the trace ends, and >> still appends.
+TEST(cputest_io, a_trace_to_a_file_leaves_the_offset_at_its_end) {
+  // About four megabytes of trace lines of varied lengths.
+  const std::string program = test_support::make_temp_dir() + "/mixed.sh2";
+  ASSERT_EQ(test_support::run_program({MAKE_WORKLOAD_PATH, "mixed", "17", program}).exit_status, 0);
+  const std::string trace = run_cputest_file(program).out;
+  const struct {
+    const char* name;
+    std::string script;
+    std::string file;
+  } cases[] = {
+      {"two runs between other writes, one descriptor",
+       R"({ echo first; "$CPUTEST" "$1"; "$CPUTEST" "$1"; echo last; } >"$2")",
+       "first\n" + trace + trace + "last\n"},
+      {"two runs appending", R"(echo first >"$2"; "$CPUTEST" "$1" >>"$2"; "$CPUTEST" "$1" >>"$2")",
+       "first\n" + trace + trace},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string scratch = test_support::make_temp_dir() + "/trace";
+    const program_result r =
+        test_support::run_program(shell(c.script, program, scratch), with_faults());
+    EXPECT_EQ(r.exit_status, 0);
+    std::ostringstream text;
+    text << std::ifstream(scratch, std::ios::binary).rdbuf();
+    EXPECT_EQ(text.str().size(), c.file.size());
+    EXPECT_TRUE(text.str() == c.file);
   }
 }
 

@@ -5,8 +5,11 @@
 //                               ten seconds or until a signal arrives
 //   FAULTY_IO_NONBLOCKING_STDOUT=1
 //                               standard output is made non-blocking at start
+//   FAULTY_IO_WRITE_SIGNAL=N    the first write to standard output sends signal
+//                               N to the process, then waits 300 ms to write
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,5 +48,18 @@ extern "C" ssize_t read(int fd, void* bytes, std::size_t size) {
     }
     if (static_cast<off_t>(size) > stop - at) size = static_cast<std::size_t>(stop - at);
   }
+  return next(fd, bytes, size);
+}
+
+extern "C" ssize_t write(int fd, const void* bytes, std::size_t size) {
+  static const char* signal_number = std::getenv("FAULTY_IO_WRITE_SIGNAL");
+  if (fd == STDOUT_FILENO && signal_number != nullptr) {
+    kill(getpid(), std::atoi(signal_number));
+    signal_number = nullptr;
+    const timespec pause{0, 300'000'000};
+    nanosleep(&pause, nullptr);
+  }
+  using write_function = ssize_t (*)(int, const void*, std::size_t);
+  static const auto next = reinterpret_cast<write_function>(dlsym(RTLD_NEXT, "write"));
   return next(fd, bytes, size);
 }

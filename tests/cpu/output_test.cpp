@@ -14,7 +14,7 @@ namespace {
 TEST(output, a_long_text_after_lines_that_fill_the_buffer) {
   std::string printed, expected;
   out::capture_into(&printed);
-  for (std::uint32_t n = 0; out::cursor() + 16 <= out::buffer + out::buffer_size; ++n) {
+  for (std::uint32_t n = 0; out::cursor() + 16 <= out::state.limit; ++n) {
     out::print<"%08X line\n">(n);
     char line[16];
     std::snprintf(line, sizeof line, "%08X line\n", n);
