@@ -76,17 +76,17 @@ int check_first_sector(const char* image) {
   const std::string_view start = looked_ahead();
   if (start.size() <= raw_sector::mode_offset) return 1;
   const auto mode = static_cast<unsigned char>(start[raw_sector::mode_offset]);
-  if (mode == 1) return 1;
+  const auto submode = start.size() > raw_sector::submode_offset
+                           ? static_cast<unsigned char>(start[raw_sector::submode_offset])
+                           : static_cast<unsigned char>(0);
+  if (raw_sector::data_offset(mode, submode) != 0) return 1;
   if (mode == 0)
     return error("%s: the first sector is a mode 0 sector, which holds no data\n", image);
   if (mode != 2) return error("%s: the first sector has the unknown mode %u\n", image, mode);
-  if (start.size() > raw_sector::submode_offset &&
-      (static_cast<unsigned char>(start[raw_sector::submode_offset]) & raw_sector::form2_bit) != 0)
-    return error(
-        "%s: the first sector is a Mode 2 form 2 sector; ruvo reads the data of Mode 1 and "
-        "Mode 2 form 1 sectors\n",
-        image);
-  return 1;
+  return error(
+      "%s: the first sector is a Mode 2 form 2 sector; ruvo reads the data of Mode 1 and "
+      "Mode 2 form 1 sectors\n",
+      image);
 }
 
 // Reads the next raw sector; false when there is none or it holds no data.
@@ -94,14 +94,10 @@ bool next_sector() {
   if (take(source.sector.data(), source.sector.size()) != source.sector.size()) return false;
   const std::string_view bytes(reinterpret_cast<const char*>(source.sector.data()),
                                source.sector.size());
-  const unsigned char mode = source.sector[raw_sector::mode_offset];
   if (!starts_with_sync(bytes)) return false;
-  if (mode == 1)
-    source.data_offset = raw_sector::mode1_data_offset;
-  else if (mode == 2 && (source.sector[raw_sector::submode_offset] & raw_sector::form2_bit) == 0)
-    source.data_offset = raw_sector::mode2_form1_data_offset;
-  else
-    return false;
+  source.data_offset = raw_sector::data_offset(source.sector[raw_sector::mode_offset],
+                                               source.sector[raw_sector::submode_offset]);
+  if (source.data_offset == 0) return false;
   source.data_next = 0;
   return true;
 }

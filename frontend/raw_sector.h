@@ -28,6 +28,15 @@ constexpr unsigned char form2_bit = 0x20;
 constexpr std::size_t mode1_data_offset = 16;
 constexpr std::size_t mode2_form1_data_offset = 24;
 constexpr std::size_t data_size = 2048;
+
+// Where a sector with this mode byte (and, for mode 2, this submode) keeps the
+// user data ruvo reads, or 0 for a sector that holds none: mode 0, Mode 2
+// form 2, or an unknown mode.
+constexpr std::size_t data_offset(unsigned char mode, unsigned char submode) {
+  if (mode == 1) return mode1_data_offset;
+  if (mode == 2 && (submode & form2_bit) == 0) return mode2_form1_data_offset;
+  return 0;
+}
 // Sector 0 of a disc's first track lies two seconds (150 frames) into the disc.
 constexpr unsigned lead_in_frames = 150;
 constexpr unsigned frames_per_second = 75;
