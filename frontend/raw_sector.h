@@ -3,10 +3,13 @@
 // put_raw_sector, by the sample generator and the tests that write raw images.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace raw_sector {
 
@@ -58,6 +61,21 @@ inline void put_raw_sector(unsigned char* sector, std::uint32_t lba, unsigned ch
   sector[address_offset + 2] = bcd(frames % frames_per_second);
   sector[mode_offset] = mode;
   std::memcpy(sector + (mode == 2 ? mode2_form1_data_offset : mode1_data_offset), data, data_size);
+}
+
+// `data` as the user data of `count` raw sectors of the given mode from
+// sector 0 on: a raw image's track, the last sector padded with zeros.
+inline std::string raw_sectors(std::string_view data, unsigned char mode, std::size_t count) {
+  std::string image(count * size, '\0');
+  std::array<unsigned char, data_size> user{};
+  for (std::size_t i = 0; i < count; ++i) {
+    user.fill(0);
+    const std::string_view piece = data.substr(std::min(data.size(), i * data_size), data_size);
+    std::memcpy(user.data(), piece.data(), piece.size());
+    put_raw_sector(reinterpret_cast<unsigned char*>(&image[i * size]),
+                   static_cast<std::uint32_t>(i), mode, user.data());
+  }
+  return image;
 }
 
 }  // namespace raw_sector

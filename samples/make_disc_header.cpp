@@ -13,7 +13,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "header_layout.h"
 #include "raw_sector.h"
@@ -46,18 +45,8 @@ constexpr std::size_t audio_frames_per_sector = raw_sector::size / 4;
 constexpr double sample_rate = 44100;
 constexpr double tone_hz = 440;
 
-std::vector<unsigned char> raw_image() {
-  std::vector<unsigned char> image;
-  image.reserve((data_sectors + pregap_sectors + tone_sectors) * raw_sector::size);
-  std::array<unsigned char, raw_sector::size> sector{};
-  for (std::size_t lba = 0; lba < data_sectors; ++lba) {
-    std::array<unsigned char, raw_sector::data_size> data{};
-    const std::size_t start = lba * raw_sector::data_size;
-    for (std::size_t i = 0; i < data.size() && start + i < area.size(); ++i)
-      data[i] = static_cast<unsigned char>(area[start + i]);
-    raw_sector::put_raw_sector(sector.data(), static_cast<std::uint32_t>(lba), 1, data.data());
-    image.insert(image.end(), sector.begin(), sector.end());
-  }
+std::string raw_image() {
+  std::string image = raw_sector::raw_sectors({area.data(), area.size()}, 1, data_sectors);
   image.resize(image.size() + pregap_sectors * raw_sector::size);
   const double pi = std::acos(-1.0);
   for (std::size_t frame = 0; frame < tone_sectors * audio_frames_per_sector; ++frame) {
@@ -65,8 +54,8 @@ std::vector<unsigned char> raw_image() {
         std::lround(8000 * std::sin(2 * pi * tone_hz * static_cast<double>(frame) / sample_rate)));
     const auto bits = static_cast<std::uint16_t>(sample);
     for (int channel = 0; channel < 2; ++channel) {
-      image.push_back(static_cast<unsigned char>(bits & 0xFF));
-      image.push_back(static_cast<unsigned char>(bits >> 8));
+      image.push_back(static_cast<char>(bits & 0xFF));
+      image.push_back(static_cast<char>(bits >> 8));
     }
   }
   return image;
@@ -75,8 +64,9 @@ std::vector<unsigned char> raw_image() {
 // mm:ss:ff of a sector count.
 std::string msf(std::size_t sectors) {
   char text[16];
-  std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", sectors / 75 / 60, sectors / 75 % 60,
-                sectors % 75);
+  constexpr std::size_t per_second = raw_sector::frames_per_second;
+  std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", sectors / per_second / 60,
+                sectors / per_second % 60, sectors % per_second);
   return text;
 }
 
@@ -130,7 +120,7 @@ int main(int argc, char** argv) {
   put_number(first_read_address, 0x06004000);
   put_number(first_read_size, 0x00000000);
 
-  const std::vector<unsigned char> raw = raw_image();
+  const std::string raw = raw_image();
   const std::string sheet = cue_sheet(argv[2]);
   return write_file(argv[1], area.data(), area.size()) &&
                  write_file(argv[2], raw.data(), raw.size()) &&

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -79,15 +78,7 @@ const std::string valid_listing =
     "First Read Size: $FFFFFFFF (4294967295)\n";
 
 std::string raw_image(const std::string& area, unsigned char mode, std::size_t sectors) {
-  std::string data = area;
-  data.resize(sectors * raw_sector::data_size, '\0');
-  std::string image(sectors * raw_sector::size, '\0');
-  for (std::size_t i = 0; i < sectors; ++i)
-    raw_sector::put_raw_sector(
-        reinterpret_cast<unsigned char*>(&image[i * raw_sector::size]),
-        static_cast<std::uint32_t>(i), mode,
-        reinterpret_cast<const unsigned char*>(&data[i * raw_sector::data_size]));
-  return image;
+  return raw_sector::raw_sectors(area, mode, sectors);
 }
 
 std::string image_file(const std::string& bytes) {
@@ -99,13 +90,10 @@ std::string image_file(const std::string& bytes) {
 fake_drive make_fake_drive() {
   fake_drive drive;
   drive.log = test_support::make_temp_dir() + "/drive.log";
-  // The sanitizer runtime must tolerate a library preloaded ahead of it.
-  const char* const asan = std::getenv("ASAN_OPTIONS");
   drive.options.env = {
       std::string("LD_PRELOAD=") + FAKE_CDROM_PATH,
       "FAKE_CDROM_LOG=" + drive.log,
-      std::string("ASAN_OPTIONS=") + (asan != nullptr ? std::string(asan) + ":" : "") +
-          "verify_asan_link_order=0",
+      test_support::asan_options_for_preloading(),
   };
   return drive;
 }
