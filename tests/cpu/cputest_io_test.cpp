@@ -34,11 +34,9 @@ std::string program_file(const std::string& bytes) {
 // The binary and the fault library for the scripts, and leave for the library
 // to come before the sanitizer runtime.
 test_support::run_options with_faults(std::vector<std::string> env = {}) {
-  const char* const asan = std::getenv("ASAN_OPTIONS");
   env.push_back(std::string("CPUTEST=") + CPUTEST_PATH);
   env.push_back(std::string("FAULTY_IO=") + FAULTY_IO_PATH);
-  env.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr ? std::string(asan) + ":" : "") +
-                "verify_asan_link_order=0");
+  env.push_back(test_support::asan_options_for_preloading());
   test_support::run_options options;
   options.env = env;
   options.timeout = 10s;

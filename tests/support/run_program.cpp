@@ -224,4 +224,10 @@ void write_file(const std::string& path, const std::string& bytes) {
   if (!file) throw std::runtime_error("cannot write " + path);
 }
 
+std::string asan_options_for_preloading() {
+  const char* const asan = std::getenv("ASAN_OPTIONS");
+  return std::string("ASAN_OPTIONS=") + (asan != nullptr ? std::string(asan) + ":" : "") +
+         "verify_asan_link_order=0";
+}
+
 }  // namespace test_support

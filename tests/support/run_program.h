@@ -65,6 +65,10 @@ program_result finish_program(running_program& child);
 // everything in it when the test process ends.
 std::string make_temp_dir();
 
+// The "ASAN_OPTIONS=..." entry for a child that gets a library preloaded: the
+// sanitizer runtime, where there is one, must tolerate coming after it.
+std::string asan_options_for_preloading();
+
 // Writes bytes to a file, replacing it.
 void write_file(const std::string& path, const std::string& bytes);
 
