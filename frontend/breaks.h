@@ -30,6 +30,7 @@ auto breakable(Call call) {
   return result;
 }
 
-// Sends the drive, if it is open, the stop request and closes it, then ends the
-// process with status. A break while the request waits ends it at once.
+// Silences an image's audio, sends the drive, if it is open, the stop request
+// and closes it, then ends the process with status. A break while the request
+// waits ends it at once.
 [[noreturn]] void stop_drive_and_exit(int status);
