@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "raw_sector.h"
 #include "ruvo_test.h"
 
 namespace {
@@ -202,7 +203,7 @@ struct cue_image {
   std::string played;  // what the sound output must get, in order
 };
 
-constexpr std::size_t cd_sector = 2352;
+constexpr std::size_t cd_sector = raw_sector::size;
 
 cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
   cue_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
@@ -239,7 +240,9 @@ cue_image bundled_sample() {
   int minutes = 0, seconds = 0, frames = 0;
   std::sscanf(sheet.substr(sheet.find("INDEX 01", sheet.find("TRACK 02"))).c_str(),
               "INDEX 01 %d:%d:%d", &minutes, &seconds, &frames);
-  const auto index01 = static_cast<std::size_t>((minutes * 60 + seconds) * 75 + frames) * cd_sector;
+  const auto index01 = static_cast<std::size_t>(
+                           (minutes * 60 + seconds) * raw_sector::frames_per_second + frames) *
+                       cd_sector;
   return {test_support::make_temp_dir(), SAMPLE_CUE_PATH, "RUVO SAMPLE DISC",
           read_file(SAMPLE_RAW_PATH).substr(index01)};
 }
