@@ -38,8 +38,10 @@ int play_audio(const char* device) {
                    disc_sheet.path.c_str());
     return play_pcm(spans);
   }
-  if (current_disc_kind != disc_kind::as_delivered)
-    return error("Sorry, CD Music cannot be played from the disc image %s.\n", device);
+  // A playlist names image files only, never a drive.
+  if (current_disc_kind != disc_kind::as_delivered || !playlist_entry.empty())
+    return error("Sorry, CD Music cannot be played from the disc image %s.\n",
+                 playlist_entry.empty() ? device : playlist_entry.c_str());
   if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");
   return cdrom_play_track(2);
 }

@@ -13,6 +13,8 @@
 #include <utility>
 
 #include "error.h"
+#include "file_names.h"
+#include "list_text.h"
 #include "raw_sector.h"
 
 namespace {
@@ -36,29 +38,22 @@ constexpr std::array<mode_row, 10> track_modes = {{
     {"CDI/2352", track_mode::other, 2352},
 }};
 
-// Commands that say nothing about where the tracks' bytes lie. PREGAP and
-// POSTGAP stand for silence that is not in the files.
-constexpr std::array<std::string_view, 14> passed_over = {
-    "REM",      "CATALOG", "CDTEXTFILE", "TITLE", "PERFORMER", "SONGWRITER", "COMPOSER",
-    "ARRANGER", "MESSAGE", "ISRC",       "FLAGS", "PREGAP",    "POSTGAP",    "DISC_ID",
-};
-
-// Words that begin a CUE sheet (after blank lines); the TRACK of a sheet that
-// lacks its FILE is recognised too, so that it gets the parser's message.
-constexpr std::array<std::string_view, 8> sheet_openers = {
-    "REM", "FILE", "CATALOG", "CDTEXTFILE", "TITLE", "PERFORMER", "SONGWRITER", "TRACK",
+// The commands a sheet may begin with (after blank lines): those of the disc
+// as a whole, CD-TEXT among them, and the TRACK of a sheet that lacks its FILE,
+// so that it gets the parser's message. The parser itself acts on FILE, TRACK
+// and INDEX only; the other commands say nothing of where the tracks' bytes
+// lie (PREGAP and POSTGAP stand for silence that is not in the files).
+constexpr std::array<std::string_view, 17> sheet_openers = {
+    "REM",        "FILE",      "CATALOG",  "CDTEXTFILE", "TITLE",   "PERFORMER",
+    "SONGWRITER", "COMPOSER",  "ARRANGER", "MESSAGE",    "DISC_ID", "GENRE",
+    "TOC_INFO1",  "TOC_INFO2", "UPC_EAN",  "SIZE_INFO",  "TRACK",
 };
 
 // A CUE time counts the disc's sectors, as a raw sector's address does.
 constexpr long frames_per_second = raw_sector::frames_per_second;
 
-bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-bool blank_or_newline(char c) { return blank(c) || c == '\n'; }
-
-// A byte-order mark, as some editors write it.
-void skip_byte_order_mark(std::string_view& text) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-}
+bool blank(char c) { return c == ' ' || c == '\t'; }
+bool blank_or_newline(char c) { return blank(c) || c == '\n' || c == '\r'; }
 
 bool same_keyword(std::string_view word, std::string_view keyword) {
   return std::equal(word.begin(), word.end(), keyword.begin(), keyword.end(), [](char a, char b) {
@@ -106,10 +101,8 @@ long frames_of(std::string_view time) {
 
 // Where a parse stands.
 struct parse_state {
-  parse_state(const std::string& path, cue_sheet& into) : sheet_path(path), sheet(into) {
-    const auto slash = path.rfind('/');
-    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
-  }
+  parse_state(const std::string& path, cue_sheet& into)
+      : sheet_path(path), sheet(into), folder(folder_of(path)) {}
 
   const std::string& sheet_path;
   cue_sheet& sheet;
@@ -117,14 +110,18 @@ struct parse_state {
   int line = 0;
   std::string_view text;  // the current line
   std::vector<word> words;
-  // The current FILE: its resolved path and line, and the last index placed
-  // in it (frame, byte offset, and the sector size of the track it belongs to).
+  // The current FILE: its resolved path, line and type, and the last index
+  // placed in it (frame, byte offset, and the sector size of the track it
+  // belongs to).
   std::string file_path;
   int file_line = 0;
+  file_kind kind = file_kind::binary;
+  std::string file_type;
   std::vector<std::pair<std::string, int>> files;  // every FILE so far, and its line
   std::uint64_t file_frame = 0;
   std::uint64_t file_byte = 0;
   std::uint32_t file_sector_size = 0;
+  std::uint32_t mode_sector_size = 0;  // of the open track's mode, in a BINARY or MOTOROLA file
   bool open_track = false;
   bool has_index01 = false;
   long last_index = -1;
@@ -165,6 +162,17 @@ int finish_track(parse_state& state) {
   return fail(state, "track %02d has no INDEX 01", state.sheet.tracks.back().number);
 }
 
+// The track's sectors lie in the current FILE.
+void place_in_file(const parse_state& state, cue_track& track) {
+  track.path = state.file_path;
+  track.file_line = state.file_line;
+  track.kind = state.kind;
+  track.file_type = state.file_type;
+  track.sector_size = state.kind == file_kind::audio_file
+                          ? static_cast<std::uint32_t>(raw_sector::size)
+                          : state.mode_sector_size;
+}
+
 // FILE name type. An unquoted name runs up to the type, spaces included.
 int file_command(parse_state& state) {
   const auto& words = state.words;
@@ -176,10 +184,11 @@ int file_command(parse_state& state) {
       quoted ? words[1].text : state.text.substr(words[1].start, type.start - words[1].start);
   while (!name.empty() && blank(name.back())) name.remove_suffix(1);
   if (name.empty()) return fail(state, "FILE needs a file name and a file type");
-  if (!same_keyword(type.text, "BINARY"))
-    return fail(state, "file type %.*s; ruvo reads BINARY track files only",
-                static_cast<int>(type.text.size()), type.text.data());
-  state.file_path = name.front() == '/' ? std::string(name) : state.folder + std::string(name);
+  state.kind = same_keyword(type.text, "BINARY")     ? file_kind::binary
+               : same_keyword(type.text, "MOTOROLA") ? file_kind::motorola
+                                                     : file_kind::audio_file;
+  state.file_type = type.text;
+  state.file_path = resolve_file_name(state.folder, name);
   // Offsets in a file count from the FILE that names it; a second FILE of the
   // same name would put tracks at offsets the first one has already used.
   for (const auto& [path, line] : state.files)
@@ -193,8 +202,7 @@ int file_command(parse_state& state) {
   // an INDEX 00 left in the old one is another file's pregap.
   if (state.open_track && !state.has_index01) {
     cue_track& track = state.sheet.tracks.back();
-    track.path = state.file_path;
-    track.file_line = state.file_line;
+    place_in_file(state, track);
     track.index00.reset();
   }
   return 1;
@@ -221,10 +229,9 @@ int track_command(parse_state& state) {
   added.number = static_cast<int>(track_number);
   added.mode = row->mode;
   added.mode_name = row->name;
-  added.sector_size = row->sector_size;
-  added.path = state.file_path;
+  state.mode_sector_size = row->sector_size;
   added.line = state.line;
-  added.file_line = state.file_line;
+  place_in_file(state, added);
   state.open_track = true;
   state.has_index01 = false;
   state.last_index = -1;
@@ -270,9 +277,9 @@ int parse_line(parse_state& state) {
   if (same_keyword(command, "FILE")) return file_command(state);
   if (same_keyword(command, "TRACK")) return track_command(state);
   if (same_keyword(command, "INDEX")) return index_command(state);
-  for (const auto keyword : passed_over)
-    if (same_keyword(command, keyword)) return 1;
-  return fail(state, "unknown command '%.*s'", static_cast<int>(command.size()), command.data());
+  // Whatever else a sheet says, CD-TEXT and REM lines among it, is no matter
+  // for reading the disc, and tools keep adding commands of their own.
+  return 1;
 }
 
 std::uint64_t file_size(const std::string& path) {
@@ -286,7 +293,8 @@ std::uint64_t file_size(const std::string& path) {
 
 bool is_cue_sheet(std::string_view path, std::string_view start) {
   if (ends_in_cue(path)) return true;
-  skip_byte_order_mark(start);
+  std::string decoded;
+  start = readable_text(start, decoded);
   while (!start.empty() && blank_or_newline(start.front())) start.remove_prefix(1);
   const auto end = std::find_if(start.begin(), start.end(), blank_or_newline);
   if (end == start.end()) return false;
@@ -298,15 +306,14 @@ bool is_cue_sheet(std::string_view path, std::string_view start) {
 int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sheet& sheet) {
   sheet = {};
   sheet.path = sheet_path;
-  skip_byte_order_mark(text);
+  std::string decoded;
+  text = readable_text(text, decoded);
   if (std::all_of(text.begin(), text.end(), blank_or_newline))
     return error("%s: the CUE sheet is empty\n", sheet_path.c_str());
   parse_state state(sheet_path, sheet);
   while (!text.empty()) {
     ++state.line;
-    const auto end = text.find('\n');
-    state.text = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    state.text = next_line(text);
     if (parse_line(state) != 1) return 0;
   }
   if (finish_track(state) != 1) return 0;
@@ -320,12 +327,15 @@ std::vector<pcm_span> audio_spans(const cue_sheet& sheet, int first_track) {
   for (std::size_t i = 0; i < tracks.size(); ++i) {
     const cue_track& track = tracks[i];
     if (track.number < first_track || track.mode != track_mode::audio) continue;
-    std::uint64_t end = 0;
-    if (i + 1 < tracks.size() && tracks[i + 1].path == track.path)
-      end = tracks[i + 1].index00.value_or(tracks[i + 1].index01);
-    else
-      end = file_size(track.path);
-    spans.push_back({track.path, track.index01, end > track.index01 ? end - track.index01 : 0});
+    pcm_span& span = spans.emplace_back(
+        pcm_span{track.path, track.kind, track.file_type, track.index01, to_file_end});
+    const bool next_in_the_file = i + 1 < tracks.size() && tracks[i + 1].path == track.path;
+    // How long an audio file's audio is only its decoder can tell.
+    if (!next_in_the_file && track.kind == file_kind::audio_file) continue;
+    const std::uint64_t end = next_in_the_file
+                                  ? tracks[i + 1].index00.value_or(tracks[i + 1].index01)
+                                  : file_size(track.path);
+    span.length = end > track.index01 ? end - track.index01 : 0;
   }
   return spans;
 }

@@ -17,12 +17,24 @@ enum class track_mode {
   other,       // any other data mode the sheet may name (MODE2/2336, CDG, ...)
 };
 
+// How a track's file holds its sectors, from the type its FILE gives.
+enum class file_kind {
+  binary,      // BINARY: the sectors as they are; CD audio in 16-bit little-endian samples
+  motorola,    // MOTOROLA: CD audio in 16-bit big-endian samples
+  audio_file,  // any other type (WAVE, MP3, AIFF, FLAC, ...): an audio file to decode. The
+               // type is only a hint: the decoder tells the format from the content.
+};
+
 struct cue_track {
   int number = 0;  // 1 to 99, as the sheet numbers it
   track_mode mode = track_mode::other;
-  std::string mode_name;          // the mode's name (AUDIO, MODE1/2352, ...), for messages
-  std::string path;               // the track's BINARY file, resolved against the sheet's folder
-  std::uint32_t sector_size = 0;  // bytes a sector in that file
+  std::string mode_name;  // the mode's name (AUDIO, MODE1/2352, ...), for messages
+  std::string path;       // the track's file, resolved against the sheet's folder
+  file_kind kind = file_kind::binary;
+  std::string file_type;  // the type as the FILE gives it, for messages
+  // Bytes a sector in that file. An audio file's offsets count the bytes its
+  // decoded audio would take as CD audio: 2352 a sector of 1/75 second.
+  std::uint32_t sector_size = 0;
   std::optional<std::uint64_t> index00;  // byte offset of INDEX 00 in the file, if any
   std::uint64_t index01 = 0;             // byte offset of INDEX 01 in the file
   int line = 0;                          // the line of the sheet the TRACK stands on
@@ -41,21 +53,31 @@ struct cue_sheet {
 bool is_cue_sheet(std::string_view path, std::string_view start);
 
 // Parses the text of the sheet at sheet_path into `sheet` (track files are
-// resolved against sheet_path's folder, not opened). 1 on success, 0 after a
-// message through error that names the sheet and, where it helps, the line.
+// looked up in sheet_path's folder, not opened; see file_names.h). Lines end
+// in LF, CR LF or CR; a sheet in UTF-16 with its byte-order mark is read as
+// the same text in UTF-8. Commands that say nothing of where the tracks lie
+// (CD-TEXT, REM, PREGAP, ...) and commands it does not know are passed over.
+// 1 on success, 0 after a message through error that names the sheet and,
+// where it helps, the line.
 int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sheet& sheet);
 
+// A track's audio in its file. Offset and length count bytes of CD audio, for
+// an audio file those its decoded audio gives.
 struct pcm_span {
   std::string path;
+  file_kind kind;
+  std::string file_type;
   std::uint64_t offset;
-  std::uint64_t length;
+  std::uint64_t length;  // to_file_end: as far as an audio file's audio goes
 };
+inline constexpr std::uint64_t to_file_end = ~std::uint64_t{0};
 
 // The CD-audio bytes from track `first`'s INDEX 01 to the end of the last
 // audio track, in play order, pregaps (INDEX 00..INDEX 01) skipped; a track
 // ends where the next track in the same file begins (its INDEX 00, else
 // INDEX 01) or at its file's end. Only audio tracks numbered `first` or later
 // give spans (data tracks among them are skipped); none when there are none.
-// A span that runs to its file's end takes its length from the file's size,
-// 0 when the file cannot be measured (the player then finds it missing).
+// A span of a BINARY or MOTOROLA file that runs to its file's end takes its
+// length from the file's size, 0 when the file cannot be measured (the player
+// then finds it missing); one of an audio file is to_file_end.
 std::vector<pcm_span> audio_spans(const cue_sheet& sheet, int first_track);

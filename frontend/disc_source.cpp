@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -15,18 +16,21 @@
 
 #include "cue_sheet.h"
 #include "error.h"
+#include "file_names.h"
 #include "header_layout.h"
+#include "list_text.h"
 #include "raw_sector.h"
 #include "read_fully.h"
 
 disc_kind current_disc_kind = disc_kind::as_delivered;
 cue_sheet disc_sheet;
+std::string playlist_entry;
 
 namespace {
 
-// A CUE sheet lists at most 99 tracks in a few lines each; a file larger than
-// this is no sheet and is not read into memory.
-constexpr std::size_t sheet_limit = 64 * 1024;
+// A CUE sheet lists at most 99 tracks in a few lines each, and a playlist a
+// few discs; a file larger than this is neither and is not read into memory.
+constexpr std::size_t list_limit = 64 * 1024;
 
 // The process-wide reading position.
 struct source_state {
@@ -102,17 +106,41 @@ bool next_sector() {
   return true;
 }
 
-// The sheet's text, read whole, up to the size limit.
-int read_sheet(const char* path, std::string& text) {
+// The text of a CUE sheet or playlist (`what`), read whole, up to the size limit.
+int read_list(const char* path, const char* what, std::string& text) {
   text.assign(looked_ahead());
   const std::size_t known = text.size();
-  text.resize(sheet_limit + 1);
+  text.resize(list_limit + 1);
   const ssize_t more = read_fully(source.descriptor, text.data() + known, text.size() - known);
-  if (more < 0) return error("%s: cannot read the CUE sheet: %s\n", path, std::strerror(errno));
+  if (more < 0) return error("%s: cannot read the %s: %s\n", path, what, std::strerror(errno));
   text.resize(known + static_cast<std::size_t>(more));
-  if (text.size() > sheet_limit)
-    return error("%s: more than %zu bytes, too long for a CUE sheet\n", path, sheet_limit);
+  if (text.size() > list_limit)
+    return error("%s: more than %zu bytes, too long for a %s\n", path, list_limit, what);
   return 1;
+}
+
+// Opens a file that the list `list` (open as list_descriptor) names on `line`;
+// `itself` says what the list naming itself is. Not blocking: a FIFO in the
+// file's place is refused, not waited on. The descriptor, or -1 after the message.
+int open_listed_file(const char* list, int list_descriptor, int line, const char* file,
+                     const char* itself) {
+  const int descriptor = open(file, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    error("%s: line %d: cannot open %s: %s\n", list, line, file, std::strerror(errno));
+    return -1;
+  }
+  struct stat listed {};
+  struct stat list_file {};
+  if (fstat(descriptor, &listed) != 0 || !S_ISREG(listed.st_mode)) {
+    error("%s: line %d: %s is not a regular file\n", list, line, file);
+  } else if (fstat(list_descriptor, &list_file) == 0 && list_file.st_dev == listed.st_dev &&
+             list_file.st_ino == listed.st_ino) {
+    error("%s: line %d: %s is %s\n", list, line, file, itself);
+  } else {
+    return descriptor;
+  }
+  close(descriptor);
+  return -1;
 }
 
 // Opens the first track's file in place of the sheet and stands at its INDEX 01.
@@ -128,19 +156,12 @@ int open_first_track(int sheet_descriptor) {
         "%s: line %d: track %02d is %s; ruvo reads MODE1/2048, MODE1/2352 and MODE2/2352 data "
         "tracks\n",
         sheet, track.line, track.number, track.mode_name.c_str());
-  // Not blocking: a FIFO in the track's place is refused, not waited on.
-  const int descriptor = open(file, O_RDONLY | O_NONBLOCK);
-  if (descriptor < 0)
-    return error("%s: line %d: cannot open %s: %s\n", sheet, track.file_line, file,
-                 std::strerror(errno));
-  struct stat track_file {};
-  struct stat sheet_file {};
-  if (fstat(descriptor, &track_file) != 0 || !S_ISREG(track_file.st_mode))
-    return error("%s: line %d: %s is not a regular file\n", sheet, track.file_line, file);
-  if (fstat(sheet_descriptor, &sheet_file) == 0 && sheet_file.st_dev == track_file.st_dev &&
-      sheet_file.st_ino == track_file.st_ino)
-    return error("%s: line %d: %s is the CUE sheet itself, not a track file\n", sheet,
-                 track.file_line, file);
+  if (track.kind != file_kind::binary)
+    return error("%s: line %d: file type %s; ruvo reads the data track from a BINARY file\n", sheet,
+                 track.file_line, track.file_type.c_str());
+  const int descriptor = open_listed_file(sheet, sheet_descriptor, track.file_line, file,
+                                          "the CUE sheet itself, not a track file");
+  if (descriptor < 0) return 0;
   if (lseek(descriptor, static_cast<off_t>(track.index01), SEEK_SET) < 0)
     return error("%s: line %d: cannot read %s: %s\n", sheet, track.file_line, file,
                  std::strerror(errno));
@@ -153,14 +174,12 @@ int open_first_track(int sheet_descriptor) {
   return check_first_sector(file);
 }
 
-}  // namespace
-
-int open_disc_source(int device, const char* path) {
-  current_disc_kind = disc_kind::as_delivered;
-  look_ahead(device);
+// Sees what the open descriptor of `path` holds, from its first bytes, and
+// stands at the start of the disc's user data.
+int open_image(int device, const char* path) {
   if (is_cue_sheet(path, looked_ahead())) {
     std::string text;
-    if (read_sheet(path, text) != 1) return 0;
+    if (read_list(path, "CUE sheet", text) != 1) return 0;
     if (parse_cue_sheet(path, text, disc_sheet) != 1) return 0;
     current_disc_kind = disc_kind::cue_sheet;
     return open_first_track(device);
@@ -169,6 +188,57 @@ int open_disc_source(int device, const char* path) {
   current_disc_kind = disc_kind::raw_image;
   source.raw = true;
   return check_first_sector(path);
+}
+
+bool ends_in(std::string_view path, std::string_view suffix) {
+  return path.size() >= suffix.size() &&
+         std::equal(
+             suffix.begin(), suffix.end(), path.end() - static_cast<long>(suffix.size()),
+             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+// A playlist of a multi-disc set, one disc image a line: known by its name,
+// or by the first line of an extended playlist.
+bool is_playlist(std::string_view path, std::string_view start) {
+  std::string decoded;
+  start = readable_text(start, decoded);
+  return ends_in(path, ".m3u") || ends_in(path, ".m3u8") || start.starts_with("#EXTM3U");
+}
+
+// Reads the playlist at `path` and opens its first entry, the first line that
+// is neither blank nor a "#" comment, taken relative to the playlist's folder.
+int open_playlist(int device, const char* path) {
+  std::string text;
+  if (read_list(path, "playlist", text) != 1) return 0;
+  std::string decoded;
+  std::string_view rest = readable_text(text, decoded);
+  for (int line = 1; !rest.empty(); ++line) {
+    std::string_view entry = next_line(rest);
+    while (!entry.empty() && (entry.back() == ' ' || entry.back() == '\t')) entry.remove_suffix(1);
+    while (!entry.empty() && (entry.front() == ' ' || entry.front() == '\t'))
+      entry.remove_prefix(1);
+    if (entry.empty() || entry.front() == '#') continue;
+    playlist_entry = resolve_file_name(folder_of(path), entry);
+    const int image = open_listed_file(path, device, line, playlist_entry.c_str(),
+                                       "the playlist itself, not a disc image");
+    if (image < 0) return 0;
+    look_ahead(image);
+    if (is_playlist(playlist_entry, looked_ahead()))
+      return error("%s: line %d: %s is a playlist too; ruvo reads the first disc image of one\n",
+                   path, line, playlist_entry.c_str());
+    return open_image(image, playlist_entry.c_str());
+  }
+  return error("%s: the playlist names no disc image\n", path);
+}
+
+}  // namespace
+
+int open_disc_source(int device, const char* path) {
+  current_disc_kind = disc_kind::as_delivered;
+  playlist_entry.clear();
+  look_ahead(device);
+  if (is_playlist(path, looked_ahead())) return open_playlist(device, path);
+  return open_image(device, path);
 }
 
 std::size_t read_disc(char* into, std::size_t size) {

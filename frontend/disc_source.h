@@ -1,10 +1,12 @@
 // Where the disc's user data comes from. -d names a drive, an image of the
-// user data alone (2048-byte sectors), a raw image (2352-byte sectors) or a
-// CUE sheet; read_header takes the user data from here in disc order,
+// user data alone (2048-byte sectors), a raw image (2352-byte sectors), a
+// CUE sheet, or a playlist (.m3u) of a multi-disc set, whose first image is
+// read; read_header takes the user data from here in disc order,
 // whatever the image stores around it.
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "cue_sheet.h"
 
@@ -19,6 +21,10 @@ extern disc_kind current_disc_kind;
 // The sheet that -d named, once read_header has parsed it; no tracks when -d
 // named a drive or a plain or raw image.
 extern cue_sheet disc_sheet;
+
+// The disc image that -d's playlist names first, the one read; empty when -d
+// names no playlist.
+extern std::string playlist_entry;
 
 // Looks at the first bytes of `device`, the open descriptor of `path`, to see
 // what it holds; for a CUE sheet parses it and opens its first track's file.

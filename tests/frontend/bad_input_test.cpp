@@ -130,6 +130,17 @@ std::string sheet(const std::string& mode, const std::string& file = "\"disc.bin
 }
 
 const std::string raw1 = raw_image(valid_image(), 1);
+
+// The text in UTF-16 of either byte order, with its byte-order mark.
+std::string utf16(std::u16string_view text, bool little_endian) {
+  std::string bytes;
+  for (const char16_t unit : u"\uFEFF" + std::u16string(text)) {
+    const auto low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    bytes += little_endian ? low : high;
+    bytes += little_endian ? high : low;
+  }
+  return bytes;
+}
 const std::string raw2 = raw_image(valid_image(), 2);
 const std::string raw_modes = "; ruvo reads the data of Mode 1 and Mode 2 form 1 sectors\n";
 const std::string not_regular = "disc.cue: line 1: <folder>/disc.bin is not a regular file\n";
@@ -201,12 +212,20 @@ const image_input image_inputs[] = {
     {"SheetIndexGoesBack",
      {{"disc.cue", sheet("MODE1/2352") + "TRACK 02 AUDIO\nINDEX 00 00:00:05\nINDEX 01 00:00:04\n"}},
      "<folder>/disc.cue: line 6: INDEX 01 lies before the index above it\n"},
-    {"SheetUnknownCommand",
-     {{"disc.cue", "FILE d.bin BINARY\nTRAK 01 MODE1/2352\n"}},
-     "<folder>/disc.cue: line 2: unknown command 'TRAK'\n"},
-    {"SheetOfWaveFiles",
-     {{"disc.cue", "FILE \"d.wav\" WAVE\n"}},
-     "<folder>/disc.cue: line 1: file type WAVE; ruvo reads BINARY track files only\n"},
+    {"SheetWithTheDataInAWaveFile",
+     {{"disc.cue", "REM\nFILE \"d.wav\" WAVE\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n"}},
+     "<folder>/disc.cue: line 2: file type WAVE; ruvo reads the data track from a BINARY file\n"},
+    // Playlists of multi-disc sets that cannot be read.
+    {"PlaylistEmpty",
+     {{"set.m3u", "#EXTM3U\n# no disc yet\n\n"}},
+     "<folder>/set.m3u: the playlist names no disc image\n"},
+    {"PlaylistNamesAMissingImage",
+     {{"set.M3U", "\n disc1.cue \n"}},
+     "<folder>/set.M3U: line 2: cannot open <folder>/disc1.cue: No such file or directory\n"},
+    {"PlaylistOfPlaylists",
+     {{"set.m3u", "inner.m3u8\n"}, {"inner.m3u8", "disc.bin\n"}},
+     "<folder>/set.m3u: line 1: <folder>/inner.m3u8 is a playlist too; ruvo reads the first disc "
+     "image of one\n"},
     // CUE sheets as users have them: each reads like the plain image.
     {"SheetQuotedNameWithSpaces",
      {{"disc.cue", sheet("MODE1/2352", "\"my disc.bin\"")}, {"my disc.bin", raw1}},
@@ -236,6 +255,57 @@ const image_input image_inputs[] = {
     {"SheetOfMode2", {{"disc.cue", sheet("MODE2/2352")}, {"disc.bin", raw2}}, ""},
     {"SheetOf2048ByteSectors",
      {{"disc.cue", sheet("MODE1/2048")}, {"disc.bin", valid_image()}},
+     ""},
+    // The discs homebrew projects make: the data track in a BINARY file, the
+    // audio tracks in audio files, which the listing does not need.
+    {"SheetWithWaveAudioTracks",
+     {{"game.cue",
+       "FILE \"game.iso\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n"
+       "    POSTGAP 00:02:00\nFILE \"track1.wav\" WAVE\n  TRACK 02 AUDIO\n    PREGAP 00:02:00\n"
+       "    INDEX 01 00:00:00\nFILE \"track2.mp3\" MP3\n  TRACK 03 AUDIO\n    INDEX 01 00:00:00\n"},
+      {"game.iso", valid_image()}},
+     ""},
+    // Every command real sheets carry, and one that no tool has written yet.
+    {"SheetWithEveryCommand",
+     {{"disc.cue",
+       "REM DATE 1996\nCATALOG 0000000000000\nCDTEXTFILE \"disc.cdt\"\nTITLE \"T\"\n"
+       "PERFORMER \"P\"\nSONGWRITER \"S\"\nCOMPOSER \"C\"\nARRANGER \"A\"\nMESSAGE \"M\"\n"
+       "DISC_ID XY12\nGENRE \"Game\"\nTOC_INFO1 \"1\"\nTOC_INFO2 \"2\"\nUPC_EAN 0000000000000\n"
+       "SIZE_INFO \"0\"\nX_NEW_COMMAND 7\n"
+       "FILE disc.bin BINARY\nTRACK 01 MODE1/2352\nFLAGS DCP\nISRC ABCDE1234567\nTITLE \"D\"\n"
+       "INDEX 01 00:00:00\n"},
+      {"disc.bin", raw1}},
+     ""},
+    {"SheetWithCrLineEnds",
+     {{"disc.cue", "FILE disc.bin BINARY\rTRACK 01 MODE1/2352\rINDEX 01 00:00:00\r"},
+      {"disc.bin", raw1}},
+     ""},
+    {"SheetInUtf16LittleEndian",
+     {{"disc.cue",
+       utf16(u"FILE \"d\u00EFsc.bin\" BINARY\r\nTRACK 01 MODE1/2352\r\nINDEX 01 00:00:00\r\n",
+             true)},
+      {"d\xC3\xAFsc.bin", raw1}},
+     ""},
+    {"SheetInUtf16BigEndian",
+     {{"disc.txt",
+       utf16(u"FILE \"d\u00EFsc.bin\" BINARY\nTRACK 01 MODE1/2352\nINDEX 01 00:00:00\n", false)},
+      {"d\xC3\xAFsc.bin", raw1}},
+     ""},
+    {"SheetFromWindows",
+     {{"disc.cue", sheet("MODE1/2352", "\"build\\disc.bin\"")}, {"build/disc.bin", raw1}},
+     ""},
+    {"SheetInAnotherCase",
+     {{"disc.cue", sheet("MODE1/2352", "\"Build\\Disc.BIN\"")}, {"build/disc.bin", raw1}},
+     ""},
+    // A multi-disc set: the first disc is the one read.
+    {"PlaylistOfTwoDiscs",
+     {{"set.m3u",
+       "\xEF\xBB\xBF#EXTM3U\r\n# the set\r\n\r\ndiscs\\Disc1.cue\r\ndiscs/disc2.cue\r\n"},
+      {"discs/disc1.cue", sheet("MODE1/2352")},
+      {"discs/disc.bin", raw1}},
+     ""},
+    {"PlaylistKnownByItsText",
+     {{"set.txt", "#EXTM3U\ndisc.iso\n"}, {"disc.iso", valid_image()}},
      ""},
     {"SheetWhoseTrackBeginsLater",
      {{"disc.cue", "FILE disc.bin BINARY\nTRACK 02 MODE1/2352\nINDEX 01 00:00:02\n"},

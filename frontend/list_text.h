@@ -1,0 +1,14 @@
+// The text of the lists that name a disc's files, CUE sheets and playlists,
+// as the editors of several systems write it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The text without its byte-order mark, in UTF-8: a text that begins with a
+// UTF-16 mark (either byte order) is decoded into `decoded`, with a surrogate
+// that lacks its partner as U+FFFD and a stray last byte dropped.
+std::string_view readable_text(std::string_view text, std::string& decoded);
+
+// The next line of the text, which moves past it and its end: LF, CR LF or CR.
+std::string_view next_line(std::string_view& text);
