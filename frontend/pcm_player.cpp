@@ -22,17 +22,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
+#include "audio_file.h"
 #include "bios.h"
 #include "breaks.h"
 #include "error.h"
+#include "raw_sector.h"
 
 namespace {
 
-// CD audio: 44,100 frames a second, each a 16-bit little-endian sample for the
-// left channel and one for the right.
-constexpr int cd_frame_rate = 44100;
-constexpr std::uint64_t frame_bytes = 4;
+constexpr int cd_frame_rate = raw_sector::audio_rate;
+constexpr std::uint64_t frame_bytes = raw_sector::audio_frame_bytes;
 constexpr std::uint32_t bytes_a_second = cd_frame_rate * frame_bytes;
 
 // The queue is topped up once a second to this much: two seconds to spare ride
@@ -46,6 +47,7 @@ constexpr Uint16 buffer_frames = 2048;
 struct pcm_playback {
   std::vector<pcm_span> spans;
   std::vector<int> files;    // one open descriptor per span
+  std::vector<int> decoded;  // per span: an audio file's decoder slot, else -1
   std::size_t span = 0;      // the span being queued
   std::uint64_t queued = 0;  // bytes of that span queued so far
   bool sdl_started = false;
@@ -58,6 +60,8 @@ pcm_playback playback;
 std::array<char, 65536> chunk;
 
 void release() {
+  close_audio_files();
+  playback.decoded.clear();
   // Closing the output stops SDL's thread; what is still queued is dropped.
   if (playback.output != 0) SDL_CloseAudioDevice(playback.output);
   playback.output = 0;
@@ -77,6 +81,9 @@ int open_files() {
     struct stat status {};
     if (file < 0 || fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
       return error("Sorry, CD Music cannot be played: %s cannot be read.\n", span.path.c_str());
+    playback.decoded.push_back(span.kind == file_kind::audio_file ? open_audio_file(span, file)
+                                                                  : -1);
+    if (span.kind == file_kind::audio_file && playback.decoded.back() < 0) return 0;
   }
   return 1;
 }
@@ -129,6 +136,22 @@ int open_output() {
   return 1;
 }
 
+// Reads up to `wanted` bytes of CD audio of the span being queued into the
+// chunk, from where it stands: the count read, 0 at its file's end.
+std::size_t read_span(std::size_t wanted) {
+  const pcm_span& span = playback.spans[playback.span];
+  if (span.kind == file_kind::audio_file)
+    return read_audio_file(playback.decoded[playback.span], chunk.data(), wanted);
+  const int file = playback.files[playback.span];
+  const auto at = static_cast<off_t>(span.offset + playback.queued);
+  const ssize_t got = breakable([&] { return pread(file, chunk.data(), wanted, at); });
+  if (got <= 0) return 0;
+  if (span.kind == file_kind::motorola)
+    for (ssize_t i = 0; i + 1 < got; i += 2)
+      std::swap(chunk[static_cast<std::size_t>(i)], chunk[static_cast<std::size_t>(i + 1)]);
+  return static_cast<std::size_t>(got);
+}
+
 // Queues audio until queue_ahead is waiting or every span is queued. Runs
 // before playing starts and then once a second; once everything has played
 // out, the next tick releases the output, as a drive stops after the last track.
@@ -137,15 +160,13 @@ void top_up() {
   while (playback.span < playback.spans.size() &&
          SDL_GetQueuedAudioSize(playback.output) < queue_ahead) {
     const pcm_span& span = playback.spans[playback.span];
-    const int file = playback.files[playback.span];
     // Whole frames only: a stray byte at a span's end must not shift every
     // sample after it.
-    const std::uint64_t left = span.length / frame_bytes * frame_bytes - playback.queued;
+    const std::uint64_t left = span.length == to_file_end
+                                   ? chunk.size()
+                                   : span.length / frame_bytes * frame_bytes - playback.queued;
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-    const auto at = static_cast<off_t>(span.offset + playback.queued);
-    const ssize_t got =
-        wanted == 0 ? 0 : breakable([&] { return pread(file, chunk.data(), wanted, at); });
-    const std::uint64_t frames = got > 0 ? static_cast<std::uint64_t>(got) / frame_bytes : 0;
+    const std::uint64_t frames = wanted == 0 ? 0 : read_span(wanted) / frame_bytes;
     if (frames == 0) {
       // The span is done, or its file ended early or failed: on to the next.
       ++playback.span;

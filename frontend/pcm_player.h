@@ -6,11 +6,13 @@
 
 #include "cue_sheet.h"
 
-// Plays the spans one after the other (44,100 Hz, 16-bit little-endian stereo,
-// as CD audio is stored), prints the play prompt and turns the spinner once a
+// Plays the spans one after the other as CD audio (44,100 Hz, 16-bit stereo):
+// BINARY and MOTOROLA files hold it as it is, audio files are decoded (see
+// audio_file.h). Prints the play prompt and turns the spinner once a
 // second as with a drive, until a break ends the process; the spinner goes on
 // after the last span. Returns 0 after its message when it cannot play: a
-// file that cannot be read, no sound output, or a ruvo built without one.
+// file that cannot be read or decoded, no sound output, or a ruvo built
+// without one.
 int play_pcm(const std::vector<pcm_span>& spans);
 
 // Silences and releases the sound output and the files at once, for the break

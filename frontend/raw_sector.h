@@ -43,6 +43,11 @@ constexpr std::size_t data_offset(unsigned char mode, unsigned char submode) {
 // Sector 0 of a disc's first track lies two seconds (150 frames) into the disc.
 constexpr unsigned lead_in_frames = 150;
 constexpr unsigned frames_per_second = 75;
+// An audio sector holds 1/75 second of CD audio: 588 frames of a 16-bit
+// little-endian sample for the left channel and one for the right.
+constexpr int audio_rate = 44100;
+constexpr std::size_t audio_frame_bytes = 4;
+static_assert(audio_rate / frames_per_second * audio_frame_bytes == size);
 
 // Writes the sync pattern, the header of sector `lba` with the given mode,
 // the form-1 subheader for mode 2, and the 2048 bytes of `data` into the 2352

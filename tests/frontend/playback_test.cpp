@@ -17,6 +17,12 @@
 #include "raw_sector.h"
 #include "ruvo_test.h"
 
+#if RUVO_AUDIO_FILES
+#include <sndfile.h>
+
+#include <cmath>
+#endif
+
 namespace {
 
 using namespace ruvo_test;
@@ -240,9 +246,9 @@ cue_image bundled_sample() {
   int minutes = 0, seconds = 0, frames = 0;
   std::sscanf(sheet.substr(sheet.find("INDEX 01", sheet.find("TRACK 02"))).c_str(),
               "INDEX 01 %d:%d:%d", &minutes, &seconds, &frames);
-  const auto index01 = static_cast<std::size_t>(
-                           (minutes * 60 + seconds) * raw_sector::frames_per_second + frames) *
-                       cd_sector;
+  const auto index01 =
+      static_cast<std::size_t>((minutes * 60 + seconds) * raw_sector::frames_per_second + frames) *
+      cd_sector;
   return {test_support::make_temp_dir(), SAMPLE_CUE_PATH, "RUVO SAMPLE DISC",
           read_file(SAMPLE_RAW_PATH).substr(index01)};
 }
@@ -276,42 +282,169 @@ const playing playings[] = {
     {"BreakInTrackTwo", [] { return make_cue_image(80); }, false, "\\\r", SIGINT},
 };
 
-class image_audio : public testing::TestWithParam<playing> {};
-
-// SDL's disk output writes the samples to a file at a sound card's pace.
-TEST_P(image_audio, plays_from_track_two_index_one_until_the_break) {
-  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
-  const playing& c = GetParam();
-  const cue_image image = c.image();
+// Plays the image through SDL's disk output, which writes the samples to a
+// file at a sound card's pace, until the spinner has shown `frames` and what
+// has been played satisfies `done` (half a second later, without it), then
+// breaks with `signal`. What had been played when the break message came; the
+// run must have ended as a break does, with nothing played after the message.
+template <typename Done>
+std::string play_until_break(const cue_image& image, const std::string& frames, int signal,
+                             Done done) {
   test_support::run_options sound;
   const std::string output = image.dir + "/played.raw";
   sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output};
   auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
   const std::string lead =
       banner + "Playing game \"" + image.title + "\".\nNo CPU emulation has began.\n" + prompt;
-  ASSERT_TRUE(wait_for_output(child, lead + c.frames)) << child.result.err;
-  for (int tries = 0; tries < 100 && c.whole && !played(read_file(output), image.played, true);
-       ++tries)
-    usleep(100000);
-  if (!c.whole) usleep(500000);
-  kill(child.pid, c.signal);
-  ASSERT_TRUE(wait_for_output(child, break_message));
+  EXPECT_TRUE(wait_for_output(child, lead + frames)) << child.result.err;
+  if constexpr (std::is_same_v<Done, std::nullptr_t>)
+    usleep(500000);
+  else
+    for (int tries = 0; tries < 100 && !done(read_file(output)); ++tries) usleep(100000);
+  kill(child.pid, signal);
+  EXPECT_TRUE(wait_for_output(child, break_message));
   const std::string at_the_message = read_file(output);
   const auto result = finish_program(child);
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(spins_until_break(result.out, lead, c.frames.size() / 2));
+  EXPECT_TRUE(spins_until_break(result.out, lead, frames.size() / 2));
   EXPECT_EQ(read_file(output).size(), at_the_message.size());
-  EXPECT_TRUE(played(at_the_message, image.played, c.whole));
+  return at_the_message;
+}
+
+class image_audio : public testing::TestWithParam<playing> {};
+
+TEST_P(image_audio, plays_from_track_two_index_one_until_the_break) {
+  if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
+  const playing& c = GetParam();
+  const cue_image image = c.image();
+  const std::string heard = c.whole ? play_until_break(image, c.frames, c.signal,
+                                                       [&image](const std::string& out) {
+                                                         return played(out, image.played, true);
+                                                       })
+                                    : play_until_break(image, c.frames, c.signal, nullptr);
+  EXPECT_TRUE(played(heard, image.played, c.whole));
 }
 
 INSTANTIATE_TEST_SUITE_P(ruvo, image_audio, testing::ValuesIn(playings),
                          [](const auto& info) { return std::string(info.param.name); });
 
+#if RUVO_AUDIO_FILES
+// The layout of homebrew discs: the data track in a BINARY file, and tracks 2
+// and 3 in one audio file made with libsndfile. Track 2 follows a PREGAP
+// that no file holds; track 3's pregap of two sectors lies in the file and is
+// skipped, so the file is heard from sector 0 to 10 and from 12 on.
+struct audio_file_case {
+  const char* name;
+  const char* type;  // as the FILE gives it
+  int format;        // libsndfile's
+  int rate;
+  int channels;
+  bool lossless;  // CD audio in a lossless format: exactly its samples are heard
+};
+
+void PrintTo(const audio_file_case& c, std::ostream* os) { *os << c.name; }
+
+constexpr std::size_t audio_sectors = 24, pregap_from = 10, pregap_to = 12;
+constexpr std::size_t cd_samples_a_sector = cd_sector / raw_sector::audio_frame_bytes;
+
+cue_image make_audio_file_image(const audio_file_case& c) {
+  cue_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
+  image.sheet = image.dir + "/game.cue";
+  std::string data = valid_image();
+  data.resize(2 * 2048);
+  test_support::write_file(image.dir + "/game.iso", data);
+  test_support::write_file(image.sheet, std::string("FILE game.iso BINARY\nTRACK 01 MODE1/2048\n"
+                                                    "INDEX 01 00:00:00\nPOSTGAP 00:02:00\n"
+                                                    "FILE tracks.audio ") +
+                                            c.type +
+                                            "\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 "
+                                            "00:00:00\nTRACK 03 AUDIO\nINDEX 00 00:00:10\n"
+                                            "INDEX 01 00:00:12\n");
+  // A tone of another phase in each channel, never silent for long.
+  const auto frames =
+      audio_sectors * static_cast<std::size_t>(c.rate) / raw_sector::frames_per_second;
+  std::vector<short> samples(frames * static_cast<std::size_t>(c.channels));
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const double t = static_cast<double>(i / static_cast<std::size_t>(c.channels)) / c.rate;
+    samples[i] = static_cast<short>(8000 * std::sin(2 * M_PI * 440 * t + 1 + i % 2));
+  }
+  SF_INFO info{};
+  info.samplerate = c.rate;
+  info.channels = c.channels;
+  info.format = c.format;
+  SNDFILE* file = sf_open((image.dir + "/tracks.audio").c_str(), SFM_WRITE, &info);
+  EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
+  EXPECT_EQ(sf_writef_short(file, samples.data(), static_cast<sf_count_t>(frames)),
+            static_cast<sf_count_t>(frames));
+  sf_close(file);
+  // As CD audio, little-endian, without the pregap; the lossy or converted
+  // audio only by its length.
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const std::size_t sector = i / 2 / cd_samples_a_sector;
+    if (!c.lossless || (sector >= pregap_from && sector < pregap_to)) continue;
+    image.played += static_cast<char>(samples[i] & 0xFF);
+    image.played += static_cast<char>(samples[i] >> 8 & 0xFF);
+  }
+  if (!c.lossless)
+    image.played.resize((audio_sectors - (pregap_to - pregap_from)) * cd_sector, '?');
+  return image;
+}
+
+const audio_file_case audio_file_cases[] = {
+    {"Wave", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, true},
+    {"FlacCalledWave", "WAVE", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, true},
+    {"Aiff", "AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 44100, 2, true},
+    {"Motorola", "MOTOROLA", SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, 44100, 2, true},
+    {"Mp3", "MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2, false},
+    {"MonoWaveAt48kHz", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, false},
+};
+
+class audio_file_audio : public testing::TestWithParam<audio_file_case> {};
+
+TEST_P(audio_file_audio, plays_as_cd_audio) {
+  const audio_file_case& c = GetParam();
+  const cue_image image = make_audio_file_image(c);
+  if (c.lossless) {
+    const std::string heard = play_until_break(
+        image, "\\\r", SIGINT,
+        [&image](const std::string& out) { return played(out, image.played, true); });
+    EXPECT_TRUE(played(heard, image.played, true));
+    return;
+  }
+  // Two seconds: long past the end of the audio.
+  const std::string heard =
+      play_until_break(image, "\\\r|\r/\r", SIGINT, [](const std::string&) { return true; });
+  const auto first = heard.find_first_not_of('\0'), last = heard.find_last_not_of('\0');
+  ASSERT_NE(first, std::string::npos);
+  const std::string sound = heard.substr(first, last + 1 - first);
+  EXPECT_NEAR(static_cast<double>(sound.size()), static_cast<double>(image.played.size()),
+              0.05 * static_cast<double>(image.played.size()));
+  double power = 0;
+  bool same_in_both = true;
+  for (std::size_t i = 0; i + 4 <= sound.size(); i += 4) {
+    const auto sample = [&sound](std::size_t at) {
+      return static_cast<short>(static_cast<unsigned char>(sound[at]) |
+                                static_cast<unsigned char>(sound[at + 1]) << 8);
+    };
+    power += static_cast<double>(sample(i)) * sample(i);
+    same_in_both = same_in_both && sample(i) == sample(i + 2);
+  }
+  EXPECT_GT(std::sqrt(power / static_cast<double>(sound.size() / 4)), 2000);
+  if (c.channels == 1) {
+    EXPECT_TRUE(same_in_both);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, audio_file_audio, testing::ValuesIn(audio_file_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+#endif
+
 struct refusal {
   const char* name;
   bool with_audio;
   const char* removed;           // a file of the image taken away, or ""
+  const char* track3_type;       // the type its FILE gives track03.bin
   std::vector<std::string> env;  // the sound output
   std::string err;               // "<dir>" stands for the image's folder
 };
@@ -325,13 +458,25 @@ const std::vector<std::string> no_sound = {"SDL_AUDIODRIVER=no-such-driver"};  /
 
 // Each ends like a refused play request: one message, exit status 1.
 const refusal refusals[] = {
-    {"DataOnlyDisc", false, "", no_sound,
+    {"DataOnlyDisc", false, "", "BINARY", no_sound,
      cannot_play + "<dir>/disc.cue has no audio tracks after track 1.\n"},
-    {"MissingTrackFile", true, "track03.bin", no_sound,
+    {"MissingTrackFile", true, "track03.bin", "BINARY", no_sound,
      RUVO_AUDIO ? cannot_play + "<dir>/track03.bin cannot be read.\n" : built_without},
+    // Raw CD audio is no audio file; after "(", the decoder's reason.
+    {"UndecodableAudioFile", true, "", "WAVE", no_sound,
+     RUVO_AUDIO_FILES ? cannot_play + "<dir>/track03.bin cannot be decoded ("
+     : RUVO_AUDIO
+         ? cannot_play + "<dir>/track03.bin is a WAVE file, and this ruvo was built without audio "
+                         "file decoding.\n"
+         : built_without},
     // A machine without a sound card: libasound finds no device, and its own
     // complaints stay off standard error.
-    {"NoSoundCard", true, "", {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=/dev/null"}, no_output},
+    {"NoSoundCard",
+     true,
+     "",
+     "BINARY",
+     {"SDL_AUDIODRIVER=alsa", "ALSA_CONFIG_PATH=/dev/null"},
+     no_output},
 };
 
 class image_audio_refused : public testing::TestWithParam<refusal> {};
@@ -340,13 +485,17 @@ TEST_P(image_audio_refused, like_a_refused_play_request) {
   const refusal& c = GetParam();
   const cue_image image = make_cue_image(1, c.with_audio);
   if (*c.removed != '\0') unlink((image.dir + "/" + c.removed).c_str());
+  std::string sheet = read_file(image.sheet);
+  if (const auto at = sheet.find("track03.bin BINARY"); at != std::string::npos)
+    sheet.replace(at + 12, 6, c.track3_type);
+  test_support::write_file(image.sheet, sheet);
   test_support::run_options sound;
   sound.env = c.env;
   const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
   EXPECT_EQ(result.out, banner + valid_announcement);
   std::string err = c.err;
   if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
-  // One line; after "(", SDL's reason.
+  // One line; after "(", the library's reason.
   EXPECT_TRUE(result.err.starts_with(err) && result.err.find('\n') == result.err.size() - 1)
       << result.err;
   EXPECT_EQ(result.exit_status, 1);

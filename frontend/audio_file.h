@@ -1,0 +1,24 @@
+// The audio files that CUE sheets name for audio tracks (WAVE, FLAC, MP3,
+// AIFF, Ogg, ...), decoded to CD audio for the player. What a file holds is
+// told by its content: the sheet's file type is only a hint, and sheets often
+// call a FLAC file WAVE.
+#pragma once
+
+#include <cstddef>
+
+#include "cue_sheet.h"
+
+// Decodes the span's file, open as `file` (which stays the caller's to close),
+// from the span's offset on. Its slot for read_audio_file, or -1 after the
+// refusal's message: a file that cannot be decoded, audio that cannot be
+// converted, or a ruvo built without the decoder.
+int open_audio_file(const pcm_span& span, int file);
+
+// Up to `size` bytes (whole CD frames) of the file's audio as CD audio:
+// 44,100 Hz, 16-bit little-endian stereo, converted from any other rate or
+// channel count; audio that is CD audio already comes out exactly as it is.
+// 0 at the end of the file's audio.
+std::size_t read_audio_file(int slot, char* into, std::size_t size);
+
+// Ends every decoding, for the end of playing.
+void close_audio_files();
