@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Whole-process benchmarks of cputest, every figure measured in one run.
 
-For each workload: cputest with standard output to /dev/null and to a regular
-file, the same trace printed with one printf per line (the baseline), and cat
-reading the finished trace to /dev/null (the floor: what reading the output
-costs). Reports traced lines per second (medians), peak resident memory, the
+For each workload: cputest with standard output to /dev/null, to a regular
+file and into a pipe read by cat to /dev/null, the same trace printed with one
+printf per line (the baseline), and cat reading the finished trace to
+/dev/null and into a pipe to another cat (the floors: what reading the output,
+and passing it through a pipe as it comes, cost). Reports traced lines per second (medians), peak resident memory, the
 start-up on a two-byte file against an empty C++ program built with the same
 flags (hyperfine), and the load of a 16 MiB file.
 
@@ -12,7 +13,8 @@ Rates are taken from process time (user and system), which other jobs on a
 shared machine disturb far less than the wall clock; on a quiet machine the
 two agree for one thread. --wall-clock uses the wall clock instead, as it must
 to a regular file, where cputest writes from a second thread while it traces:
-the process time adds up both threads' work. The runs of the programs
+the process time adds up both threads' work (so does a pipe, where only the
+writing program's process time is counted). The runs of the programs
 compared are interleaved, so that a change in the machine's load falls on all
 of them alike. With --compare, a second cputest (an earlier build, say) is
 measured beside the first.
@@ -33,13 +35,22 @@ WORKLOADS = [("loop", 24), ("straight", 22), ("mixed", 22), ("branchy", 18), ("m
 HEADER_LINES = 5  # banner and counts line
 
 
-def run(argv, stdout_path, wall_clock=False):
-    """Runs once; returns the process time (user and system) in seconds, or
-    the wall-clock time."""
+def run(argv, stdout_path, reader=None, wall_clock=False):
+    """Runs once, writing to stdout_path, or into a pipe to the reader's argv
+    when there is one, which writes there; returns the writer's process time
+    (user and system) in seconds, or the wall-clock time until both end."""
     with open(stdout_path, "wb") as out:
         start = time.perf_counter()
+        pipe_reader = None
+        if reader is not None:
+            pipe_reader = subprocess.Popen(reader, stdin=subprocess.PIPE, stdout=out)
+            out = pipe_reader.stdin
         child = subprocess.Popen(argv, stdout=out, stderr=subprocess.DEVNULL)
+        if pipe_reader is not None:
+            pipe_reader.stdin.close()
         _, status, usage = os.wait4(child.pid, 0)
+        if pipe_reader is not None and pipe_reader.wait() != 0:
+            sys.exit(f"{' '.join(reader)} failed")
         wall = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit(f"{' '.join(argv)} failed")
@@ -47,11 +58,11 @@ def run(argv, stdout_path, wall_clock=False):
 
 
 def interleaved_medians(commands, runs, wall_clock):
-    """Median seconds of each (argv, stdout path), run in turns."""
+    """Median seconds of each (argv, stdout path[, reader argv]), run in turns."""
     times = [[] for _ in commands]
     for _ in range(runs):
-        for i, (argv, stdout_path) in enumerate(commands):
-            times[i].append(run(argv, stdout_path, wall_clock))
+        for i, command in enumerate(commands):
+            times[i].append(run(*command, wall_clock=wall_clock))
     return [statistics.median(t) for t in times]
 
 
@@ -102,10 +113,10 @@ def main():
     other_trace = os.path.join(args.workdir, "other.out")
     baseline_runs = max(3, args.runs // 2)  # a slow program; its figure only sets the scale
 
-    columns = ["workload", "lines", "to /dev/null", "to a file", "file/null", "printf baseline",
-               "speed-up", "cat of the trace", "peak RSS"]
+    columns = ["workload", "lines", "to /dev/null", "to a file", "file/null", "into a pipe", "pipe/null",
+               "printf baseline", "speed-up", "cat of the trace", "cat through a pipe", "peak RSS"]
     if args.compare:
-        columns[5:5] = ["compared: /dev/null", "compared: file"]
+        columns[7:7] = ["compared: /dev/null", "compared: file", "compared: pipe"]
     print("| " + " | ".join(columns) + " |")
     print("|" + "---|" * len(columns))
     for name, scale in WORKLOADS:
@@ -115,16 +126,20 @@ def main():
         with open(trace, "rb") as f:
             lines = sum(1 for _ in f) - HEADER_LINES
         commands = [([args.cputest, program], os.devnull), ([args.cputest, program], trace),
-                    (["cat", trace], os.devnull)]
+                    ([args.cputest, program], os.devnull, ["cat"]), (["cat", trace], os.devnull),
+                    (["cat", trace], os.devnull, ["cat"])]
         if args.compare:
-            commands += [([args.compare, program], os.devnull), ([args.compare, program], other_trace)]
-        null, to_file, cat, *other = interleaved_medians(commands, args.runs, args.wall_clock)
+            commands += [([args.compare, program], os.devnull), ([args.compare, program], other_trace),
+                         ([args.compare, program], os.devnull, ["cat"])]
+        null, to_file, to_pipe, cat, cat_pipe, *other = interleaved_medians(commands, args.runs,
+                                                                            args.wall_clock)
         base, = interleaved_medians([([args.baseline, program], os.devnull)], baseline_runs, args.wall_clock)
         row = [name, f"{lines / 1e6:.1f} M", rate(lines, null), rate(lines, to_file),
-               f"{null / to_file * 100:.0f}%", f"{lines / base / 1e6:.1f} M/s", f"{base / null:.1f}x",
-               rate(lines, cat), f"{peak_rss([args.cputest, program]):.1f} MiB"]
+               f"{null / to_file * 100:.0f}%", rate(lines, to_pipe), f"{null / to_pipe * 100:.0f}%",
+               f"{lines / base / 1e6:.1f} M/s", f"{base / null:.1f}x", rate(lines, cat),
+               rate(lines, cat_pipe), f"{peak_rss([args.cputest, program]):.1f} MiB"]
         if args.compare:
-            row[5:5] = [rate(lines, other[0]), rate(lines, other[1])]
+            row[7:7] = [rate(lines, t) for t in other]
         print("| " + " | ".join(row) + " |", flush=True)
     for path in (trace, other_trace):
         if os.path.exists(path):

@@ -21,16 +21,17 @@ namespace out {
 namespace {
 
 // To a regular file the kernel's copy of each buffer into the page cache
-// costs about as much as tracing the lines in it; a writer thread does it
-// while the trace fills the other buffer. The buffers are larger there, as
-// each hand-over costs both threads some waiting and cache traffic: 1 MiB
-// was the fastest size measured, 10% faster than 256 KiB, while two buffers
-// of 2 MiB no longer fit in a CPU's cache. Everywhere else (a pipe, whose
-// reader sets the pace, a terminal, /dev/null) only buffer_size bytes of the
-// first buffer are used, and every write is made by the tracing thread.
-constexpr std::size_t file_buffer_size = 1024 * 1024;
+// costs about as much as tracing the lines in it, and into a pipe the copy
+// and the waits for the reader cost more; a writer thread does both while the
+// trace fills the other buffer. The buffers are larger there, as each
+// hand-over costs both threads some waiting and cache traffic: 1 MiB was the
+// fastest size measured, 10% faster than 256 KiB, while two buffers of 2 MiB
+// no longer fit in a CPU's cache. Everywhere else (a terminal, /dev/null)
+// only buffer_size bytes of the first buffer are used, and every write is
+// made by the tracing thread.
+constexpr std::size_t writer_buffer_size = 1024 * 1024;
 constexpr std::size_t buffer_count = 2;
-char buffers[buffer_count][file_buffer_size + line_reserve];
+char buffers[buffer_count][writer_buffer_size + line_reserve];
 
 }  // namespace
 
@@ -96,7 +97,8 @@ void take(waiter& w) {
 // thread wrote them itself. At most one thread writes at a time: the tracing
 // thread writes only once the writer has caught up.
 struct writer_record {
-  bool wanted = false;   // standard output is a regular file: start at the first full buffer
+  bool wanted = false;   // a regular file or a pipe: start at the first full buffer
+  bool to_pipe = false;  // widened when the thread starts
   bool running = false;  // the thread has started; if it cannot, the tracing thread writes
   waiter handed;         // buffers handed over and not yet taken; the writer waits
   waiter empty;          // buffers written, free to fill again; the tracing thread waits
@@ -226,7 +228,22 @@ void* write_handed_over(void*) {
   }
 }
 
-// Started at the first full buffer, so that a short run starts no thread.
+// A pipe holds 64 KiB unless asked for more, so a buffer would reach the
+// reader in sixteen pieces, the writer waking it and then waiting for it to
+// drain each one. On two CPUs shared by both threads and the reader, that
+// made the fastest traces run at two thirds of their speed to /dev/null; a
+// pipe that takes a whole buffer at once brought them to 85-90%. The system
+// may refuse (EPERM past /proc/sys/fs/pipe-max-size or the user's share of
+// pipe memory), and buffers then go in pieces. A pipe made larger by whoever
+// shares it is left so.
+void widen_pipe() {
+  constexpr int wanted = static_cast<int>(writer_buffer_size);
+  if (const int size = fcntl(STDOUT_FILENO, F_GETPIPE_SZ); size >= 0 && size < wanted)
+    fcntl(STDOUT_FILENO, F_SETPIPE_SZ, wanted);
+}
+
+// Started at the first full buffer, so that a short run starts no thread
+// and leaves a pipe as it found it.
 // Break signals are blocked in it from birth.
 bool start_writer() {
   if (sem_init(&writer.handed.semaphore, 0, 0) != 0 ||
@@ -255,7 +272,7 @@ void hand_over(std::size_t size) {
   char* const next = buffers[filling];
   std::memcpy(next, buffer + size, all - size);
   buffer = next;
-  state.limit = next + file_buffer_size;
+  state.limit = next + writer_buffer_size;
   state.cursor.store(next + (all - size), std::memory_order_relaxed);
 }
 
@@ -297,6 +314,7 @@ void flush() {
   begin_writing();
   if (writer.wanted) {
     writer.wanted = false;
+    if (writer.to_pipe) widen_pipe();
     writer.running = start_writer();
   }
   if (writer.running) {
@@ -320,8 +338,11 @@ void start() {
   if (fcntl(STDOUT_FILENO, F_GETFL) < 0) fail(errno);
   state.line_at_once = isatty(STDOUT_FILENO) != 0;
   struct stat output {};
-  writer.wanted = fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode);
-  if (writer.wanted) state.limit = buffer + file_buffer_size;
+  if (fstat(STDOUT_FILENO, &output) == 0) {
+    writer.to_pipe = S_ISFIFO(output.st_mode);
+    writer.wanted = writer.to_pipe || S_ISREG(output.st_mode);
+  }
+  if (writer.wanted) state.limit = buffer + writer_buffer_size;
   std::atexit(finish);
   struct sigaction action {};
   action.sa_handler = on_break;

@@ -8,8 +8,8 @@
 // stores into a large buffer and no format parsing. The buffer goes out in big
 // writes: when it fills, at flush() and when the process ends normally. When
 // standard output is a terminal every completed line is written at once; when
-// it is a regular file a writer thread writes a full buffer while the trace
-// fills another.
+// it is a regular file or a pipe a writer thread writes a full buffer while
+// the trace fills another.
 // A write that fails for good ends the process with a message on standard
 // error; SIGINT, SIGTERM and SIGHUP end it once every complete line is out.
 // The conversions understood are those of format.h.
@@ -32,7 +32,7 @@ namespace out {
 // ---------------------------------------------------------------------------
 // The buffer
 
-// Bytes gathered for each write (more to a regular file: see output.cpp).
+// Bytes gathered for each write (more to a regular file or a pipe: see output.cpp).
 inline constexpr std::size_t buffer_size = 256 * 1024;
 // Room always kept free past the limit, so that one fixed-format line can be
 // rendered with a single check for space.

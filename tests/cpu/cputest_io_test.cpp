@@ -97,10 +97,11 @@ TEST(cputest_io, a_write_that_fails_ends_the_run_with_its_cause) {
 }
 
 // Standard output left non-blocking by someone else, and a reader that stalls
-// twice: every line arrives.
+// twice: every line arrives. Six megabytes, so that the writer thread finds
+// the pipe full too, however large it has made it.
 TEST(cputest_io, a_non_blocking_output_waits_for_a_slow_reader) {
   std::string program, trace = cputest_header;
-  for (std::uint32_t address = 0; address < 0x20000; address += 2) {
+  for (std::uint32_t address = 0; address < 0x80000; address += 2) {
     program += words({0x0009});
     char line[32];
     std::snprintf(line, sizeof line, "%08X 0009: NOP\n", address);
@@ -144,6 +145,7 @@ TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
       // the lines traced meanwhile go out after it, not before. (The trace
       // may also be waiting for that write when the signal comes.)
       {SIGINT, file, false, true},  {SIGTERM, file, false, true}, {SIGHUP, file, false, true},
+      {SIGINT, pipe, false, true},  {SIGTERM, pipe, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(strsignal(c.signal)) + " to " +
