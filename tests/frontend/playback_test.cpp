@@ -8,8 +8,6 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -27,6 +25,7 @@ namespace {
 
 using namespace ruvo_test;
 using test_support::finish_program;
+using test_support::read_file;
 using test_support::start_program;
 using test_support::wait_for_output;
 
@@ -232,11 +231,6 @@ cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
   }
   test_support::write_file(image.sheet, sheet);
   return image;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 // The bundled sample's one-second tone: its raw image from track 2's INDEX 01,
