@@ -59,12 +59,6 @@ bool same_keyword(std::string_view word, std::string_view keyword) {
   });
 }
 
-bool ends_in_cue(std::string_view path) {
-  constexpr std::string_view suffix = ".CUE";
-  return path.size() >= suffix.size() &&
-         same_keyword(path.substr(path.size() - suffix.size()), suffix);
-}
-
 // One word of a line: a run of non-blank characters, or the text between two
 // double quotes. `start` and `end` are its place in the line, quotes included.
 struct word {
@@ -292,7 +286,7 @@ std::uint64_t file_size(const std::string& path) {
 }  // namespace
 
 bool is_cue_sheet(std::string_view path, std::string_view start) {
-  if (ends_in_cue(path)) return true;
+  if (ends_in_any_case(path, ".cue")) return true;
   std::string decoded;
   start = readable_text(start, decoded);
   while (!start.empty() && blank_or_newline(start.front())) start.remove_prefix(1);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -188,19 +187,13 @@ int open_image(int device, const char* path) {
   return check_first_sector(path);
 }
 
-bool ends_in(std::string_view path, std::string_view suffix) {
-  return path.size() >= suffix.size() &&
-         std::equal(
-             suffix.begin(), suffix.end(), path.end() - static_cast<long>(suffix.size()),
-             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
-
 // A playlist of a multi-disc set, one disc image a line: known by its name,
 // or by the first line of an extended playlist.
 bool is_playlist(std::string_view path, std::string_view start) {
   std::string decoded;
   start = readable_text(start, decoded);
-  return ends_in(path, ".m3u") || ends_in(path, ".m3u8") || start.starts_with("#EXTM3U");
+  return ends_in_any_case(path, ".m3u") || ends_in_any_case(path, ".m3u8") ||
+         start.starts_with("#EXTM3U");
 }
 
 // Reads the playlist at `path` and opens its first entry, the first line that
