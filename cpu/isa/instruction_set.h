@@ -51,7 +51,8 @@ struct bit_pattern {
   // The word with the operands in its fields, taken from bit 0 up, each cut
   // to its field's width. For every form here that is the order of the
   // manual's assembly syntax: ADD(m, n) for ADD Rm,Rn, ADD_imm(i, n) for
-  // ADD #imm,Rn.
+  // ADD #imm,Rn. A wrong number of operands throws; the named instructions
+  // below refuse it at compile time.
   template <std::integral... T>
   constexpr std::uint16_t operator()(T... operands) const {
     if (sizeof...(T) != fields()) throw std::invalid_argument("as many operands as the pattern has fields");

@@ -47,9 +47,7 @@ void expect_runs(const std::vector<program>& programs) {
     std::string trace;
     for (const auto& [address, text] : p.steps) trace += prefix(p.code, address) + text + "\n";
     if (p.dump) trace += prefix(p.code, p.dump->PC) + register_dump(word_at(p.code, p.dump->PC), *p.dump);
-    const auto r = run_cputest(image(p.code));
-    EXPECT_EQ(r.out, cputest_header + trace);
-    EXPECT_EQ(r.exit_status, 0);
+    expect_trace(image(p.code), trace);
   }
 }
 

@@ -49,6 +49,12 @@ class cpu_test : public ::testing::Test {
     std::copy(bytes.begin(), bytes.end(), sh2_memory.begin());
   }
 
+  // Stores the value's low size bytes at address, little-endian, without
+  // the interpreter's own writes.
+  static void put_bytes(std::uint32_t address, std::uint64_t value, int size) {
+    for (int i = 0; i < size; ++i) sh2_memory[address + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+
   // Every register at random, PC even and SR within its writable bits; the
   // general registers, MACH and MACL take value()'s values.
   template <typename Value>

@@ -111,9 +111,7 @@ TEST(cputest_driver, a_file_that_fills_memory_exactly_is_loaded) {
   std::string bytes(0x1000000, '\0');
   bytes[0] = 0x09;  // NOP, then the zero word halts
   bytes[0xFFFFFF] = 0x5A;
-  const auto r = run_cputest(bytes);
-  EXPECT_EQ(r.out, cputest_header + "00000000 0009: NOP\n00000002 0000: " + register_dump(0x0000, {.PC = 2}));
-  EXPECT_EQ(r.exit_status, 0);
+  expect_trace(bytes, "00000000 0009: NOP\n00000002 0000: " + register_dump(0x0000, {.PC = 2}));
 }
 
 TEST(cputest_driver, sleep_repeats_until_interrupted) {

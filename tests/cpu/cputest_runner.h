@@ -2,6 +2,8 @@
 // prints.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 
@@ -33,6 +35,13 @@ inline test_support::program_result run_cputest_file(const std::string& path,
 inline test_support::program_result run_cputest(const std::string& bytes,
                                                 const test_support::run_options& options = {}) {
   return run_cputest_file(program_file(bytes), options);
+}
+
+// A run of the bytes prints the header and the trace, and ends with status 0.
+inline void expect_trace(const std::string& bytes, const std::string& trace) {
+  const auto r = run_cputest(bytes);
+  EXPECT_EQ(r.out, cputest_header + trace);
+  EXPECT_EQ(r.exit_status, 0);
 }
 
 // What a trace line starts with: the address and the word there.

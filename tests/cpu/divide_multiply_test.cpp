@@ -26,10 +26,6 @@ u32 operand(std::mt19937& rng) {
   }
 }
 
-void put_bytes(u32 address, u64 value, int size) {
-  for (int i = 0; i < size; ++i) sh2_memory[address + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 u64 mac() { return u64{sh2_state.MACH} << 32 | sh2_state.MACL; }
 
 class divide_multiply : public cpu_test {

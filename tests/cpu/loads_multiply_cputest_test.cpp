@@ -38,9 +38,7 @@ TEST(cputest_loads_multiply, every_instruction_prints_its_text) {
   };
   std::string bytes;
   const std::string trace = trace_of(code, bytes);
-  const auto r = run_cputest(bytes);
-  EXPECT_EQ(r.out, cputest_header + trace);
-  EXPECT_EQ(r.exit_status, 0);
+  expect_trace(bytes, trace);
 }
 
 TEST(cputest_loads_multiply, load_programs_leave_the_registers_the_dump_shows) {
@@ -106,9 +104,7 @@ TEST(cputest_loads_multiply, load_programs_leave_the_registers_the_dump_shows) {
       bytes.resize(c.data_at, '\0');
       bytes += c.data;
     }
-    const auto r = run_cputest(bytes);
-    EXPECT_EQ(r.out, cputest_header + trace);
-    EXPECT_EQ(r.exit_status, 0);
+    expect_trace(bytes, trace);
   }
 }
 

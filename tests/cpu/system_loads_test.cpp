@@ -32,7 +32,7 @@ TEST_F(system_loads, each_form_loads_its_target_from_any_register) {
         const std::uint32_t value = i == 0 ? 0xFFFFFFFF : rng();
         if (load.from_memory) {
           sh2_state.R[m] = rng() % (memory_size - 3);  // any alignment
-          for (int b = 0; b < 4; ++b) sh2_memory[sh2_state.R[m] + b] = static_cast<std::uint8_t>(value >> (8 * b));
+          put_bytes(sh2_state.R[m], value, 4);
         } else {
           sh2_state.R[m] = value;
         }
