@@ -50,8 +50,10 @@ struct opcode_row {
 consteval opcode_row row(const isa::bit_pattern& pattern, handler_fn handler) {
   for (std::uint32_t format = 0; format < std::size(format_fields); ++format) {
     bool same = true;
-    for (int i = 0; i < 16; ++i)
-      same = same && format_fields[format][i] == (isa::bit_pattern::fixed(pattern.bits[i]) ? 'x' : pattern.bits[i]);
+    for (int i = 0; i < 16; ++i) {
+      const char c = pattern.bits[i];
+      same = same && format_fields[format][i] == (isa::bit_pattern::fixed(c) ? 'x' : c);
+    }
     if (same) return {pattern.mask(), pattern.match(), static_cast<operand_format>(format), handler};
   }
   throw std::invalid_argument("operand fields of no instruction format");
