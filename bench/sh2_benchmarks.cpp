@@ -2,6 +2,7 @@
 // output path on its own, both formatting into memory.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <string>
 
 #include "decoder.h"
@@ -32,8 +33,8 @@ struct memory_sink {
 
 void load(const std::vector<word>& program) {
   sh2_memory.fill(0);
-  std::uint32_t address = 0;
-  for (word w : program) address += 2, mem_write_word(address - 2, w);
+  const std::string bytes = program_bytes(program);
+  std::copy(bytes.begin(), bytes.end(), sh2_memory.begin());
 }
 
 // Runs the driver's loop from address 0 until PC reaches end; returns the

@@ -5,7 +5,8 @@
 # To add one:
 #   ruvo_add_host_tool(NAME SOURCE... [LIBRARIES header-only-library...])
 # then run it with COMMAND NAME / DEPENDS NAME in add_custom_command, or pass
-# $<TARGET_FILE:NAME> to a test.
+# $<TARGET_FILE:NAME> to a test. A header-only library may link others of
+# its kind, which come with it.
 #
 # In a native build a host tool is an ordinary executable. In a cross build it
 # is built by a small CMake project of its own, generated from these calls
@@ -29,15 +30,22 @@ function(ruvo_add_host_tool name)
   endif()
 
   list(TRANSFORM sources PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ REGEX "^[^/]")
+  # The libraries' include directories, and those of the libraries they link.
   set(includes)
-  foreach(library ${ARG_LIBRARIES})
+  set(libraries ${ARG_LIBRARIES})
+  while(libraries)
+    list(POP_FRONT libraries library)
     get_target_property(type ${library} TYPE)
     if(NOT type STREQUAL "INTERFACE_LIBRARY")
       message(FATAL_ERROR "Host tool ${name}: ${library} is built for the target; list its sources instead")
     endif()
     get_target_property(library_includes ${library} INTERFACE_INCLUDE_DIRECTORIES)
     list(APPEND includes ${library_includes})
-  endforeach()
+    get_target_property(linked ${library} INTERFACE_LINK_LIBRARIES)
+    if(linked)
+      list(APPEND libraries ${linked})
+    endif()
+  endwhile()
   set_property(GLOBAL APPEND_STRING PROPERTY RUVO_HOST_TOOLS_PROJECT
     "add_executable(${name} ${sources})\ntarget_include_directories(${name} PRIVATE ${includes})\n")
   set_property(GLOBAL APPEND PROPERTY RUVO_HOST_TOOLS ${RUVO_HOST_TOOLS_DIR}/${name})

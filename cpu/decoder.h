@@ -5,7 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <stdexcept>
 
+#include "instruction_set.h"
 #include "output.h"
 #include "sh2.h"
 
@@ -13,18 +16,26 @@ using handler_fn = void (*)();
 
 // The SH-2 manual's instruction formats, in the manual's order.
 enum operand_format : std::uint32_t {
-  FORMAT_0 = 0,    // xxxx xxxx xxxx xxxx
-  FORMAT_N = 1,    // xxxx nnnn xxxx xxxx
-  FORMAT_M = 2,    // xxxx mmmm xxxx xxxx
-  FORMAT_NM = 3,   // xxxx nnnn mmmm xxxx
-  FORMAT_MD = 4,   // xxxx xxxx mmmm dddd
-  FORMAT_ND4 = 5,  // xxxx xxxx nnnn dddd
-  FORMAT_NMD = 6,  // xxxx nnnn mmmm dddd
-  FORMAT_D = 7,    // xxxx xxxx dddd dddd
-  FORMAT_D12 = 8,  // xxxx dddd dddd dddd
-  FORMAT_ND8 = 9,  // xxxx nnnn dddd dddd
-  FORMAT_I = 10,   // xxxx xxxx iiii iiii
-  FORMAT_NI = 11,  // xxxx nnnn iiii iiii
+  FORMAT_0,
+  FORMAT_N,
+  FORMAT_M,
+  FORMAT_NM,
+  FORMAT_MD,
+  FORMAT_ND4,
+  FORMAT_NMD,
+  FORMAT_D,
+  FORMAT_D12,
+  FORMAT_ND8,
+  FORMAT_I,
+  FORMAT_NI,
+};
+
+// Where each format, in the enum's order, has its operand fields; x is a
+// fixed bit.
+inline constexpr const char* format_fields[] = {
+    "xxxxxxxxxxxxxxxx", "xxxxnnnnxxxxxxxx", "xxxxmmmmxxxxxxxx", "xxxxnnnnmmmmxxxx",
+    "xxxxxxxxmmmmdddd", "xxxxxxxxnnnndddd", "xxxxnnnnmmmmdddd", "xxxxxxxxdddddddd",
+    "xxxxdddddddddddd", "xxxxnnnndddddddd", "xxxxxxxxiiiiiiii", "xxxxnnnniiiiiiii",
 };
 
 struct opcode_row {
@@ -34,16 +45,18 @@ struct opcode_row {
   handler_fn handler;
 };
 
-// A row written as the manual writes the pattern, bit 15 first: 0 and 1 are
-// fixed bits, any letter is an operand bit.
-consteval opcode_row pattern(const char (&bits)[17], operand_format format, handler_fn handler) {
-  std::uint16_t mask = 0, match = 0;
-  for (int i = 0; i < 16; ++i) {
-    const auto bit = static_cast<std::uint16_t>(1u << (15 - i));
-    if (bits[i] == '0' || bits[i] == '1') mask |= bit;
-    if (bits[i] == '1') match |= bit;
+// An instruction's row: its fixed bits, and the format its operand fields
+// make, from its pattern.
+consteval opcode_row row(const isa::bit_pattern& pattern, handler_fn handler) {
+  for (std::uint32_t format = 0; format < std::size(format_fields); ++format) {
+    bool same = true;
+    for (int i = 0; i < 16; ++i) {
+      const char c = pattern.bits[i];
+      same = same && format_fields[format][i] == (isa::bit_pattern::fixed(c) ? 'x' : c);
+    }
+    if (same) return {pattern.mask(), pattern.match(), static_cast<operand_format>(format), handler};
   }
-  return {mask, match, format, handler};
+  throw std::invalid_argument("operand fields of no instruction format");
 }
 
 void invalid_opcode();

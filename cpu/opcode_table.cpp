@@ -1,66 +1,69 @@
-// The implemented instructions, one row each, in the order the decoder tries
-// them, and the decode table that the compiler derives from them. The
-// patterns are disjoint, so the order never changes a decoding.
+// The implemented instructions, one row each: the pattern (instruction_set.h)
+// and the handler, in the order the decoder tries them; and the decode table
+// that the compiler derives from them. The patterns are disjoint, so the
+// order never changes a decoding.
 #include "decoder.h"
 #include "handlers.h"
 #include "output.h"
 
+using namespace isa;
+
 constexpr std::array<opcode_row, opcode_rows> opcode_table = {{
-    pattern("0000000000001001", FORMAT_0, op_nop),          // NOP
-    pattern("0011nnnnmmmm1100", FORMAT_NM, op_add),         // ADD Rm,Rn
-    pattern("0111nnnniiiiiiii", FORMAT_NI, op_add_imm),     // ADD #imm,Rn
-    pattern("0011nnnnmmmm1110", FORMAT_NM, op_addc),        // ADDC Rm,Rn
-    pattern("0011nnnnmmmm1111", FORMAT_NM, op_addv),        // ADDV Rm,Rn
-    pattern("0010nnnnmmmm1001", FORMAT_NM, op_and),         // AND Rm,Rn
-    pattern("11001001iiiiiiii", FORMAT_I, op_and_imm),      // AND #imm,R0
-    pattern("11001101iiiiiiii", FORMAT_I, op_and_b),        // AND.B #imm,@(R0,GBR)
-    pattern("10001011dddddddd", FORMAT_D, op_bf),           // BF label
-    pattern("10001111dddddddd", FORMAT_D, op_bf_s),         // BF/S label
-    pattern("10001001dddddddd", FORMAT_D, op_bt),           // BT label
-    pattern("10001101dddddddd", FORMAT_D, op_bt_s),         // BT/S label
-    pattern("0000000000101000", FORMAT_0, op_clrmac),       // CLRMAC
-    pattern("0000000000001000", FORMAT_0, op_clrt),         // CLRT
-    pattern("0011nnnnmmmm0000", FORMAT_NM, op_cmp_eq),      // CMP/EQ Rm,Rn
-    pattern("0011nnnnmmmm0011", FORMAT_NM, op_cmp_ge),      // CMP/GE Rm,Rn
-    pattern("0011nnnnmmmm0111", FORMAT_NM, op_cmp_gt),      // CMP/GT Rm,Rn
-    pattern("0011nnnnmmmm0110", FORMAT_NM, op_cmp_hi),      // CMP/HI Rm,Rn
-    pattern("0011nnnnmmmm0010", FORMAT_NM, op_cmp_hs),      // CMP/HS Rm,Rn
-    pattern("0100nnnn00010101", FORMAT_N, op_cmp_pl),       // CMP/PL Rn
-    pattern("0100nnnn00010001", FORMAT_N, op_cmp_pz),       // CMP/PZ Rn
-    pattern("0010nnnnmmmm1100", FORMAT_NM, op_cmp_str),     // CMP/STR Rm,Rn
-    pattern("10001000iiiiiiii", FORMAT_I, op_cmp_eq_imm),   // CMP/EQ #imm,R0
-    pattern("0010nnnnmmmm0111", FORMAT_NM, op_div0s),       // DIV0S Rm,Rn
-    pattern("0000000000011001", FORMAT_0, op_div0u),        // DIV0U
-    pattern("0011nnnnmmmm0100", FORMAT_NM, op_div1),        // DIV1 Rm,Rn
-    pattern("0011nnnnmmmm1101", FORMAT_NM, op_dmuls),       // DMULS.L Rm,Rn
-    pattern("0011nnnnmmmm0101", FORMAT_NM, op_dmulu),       // DMULU.L Rm,Rn
-    pattern("0100nnnn00010000", FORMAT_N, op_dt),           // DT Rn
-    pattern("0110nnnnmmmm1110", FORMAT_NM, op_exts_b),      // EXTS.B Rm,Rn
-    pattern("0110nnnnmmmm1111", FORMAT_NM, op_exts_w),      // EXTS.W Rm,Rn
-    pattern("0110nnnnmmmm1100", FORMAT_NM, op_extu_b),      // EXTU.B Rm,Rn
-    pattern("0110nnnnmmmm1101", FORMAT_NM, op_extu_w),      // EXTU.W Rm,Rn
-    pattern("0000000000011011", FORMAT_0, op_sleep),        // SLEEP
-    pattern("1010dddddddddddd", FORMAT_D12, op_bra),        // BRA label
-    pattern("0000mmmm00100011", FORMAT_M, op_braf),         // BRAF Rm
-    pattern("1011dddddddddddd", FORMAT_D12, op_bsr),        // BSR label
-    pattern("0000mmmm00000011", FORMAT_M, op_bsrf),         // BSRF Rm
-    pattern("0100mmmm00101011", FORMAT_M, op_jmp),          // JMP @Rm
-    pattern("0100mmmm00001011", FORMAT_M, op_jsr),          // JSR @Rm
-    pattern("0100mmmm00001110", FORMAT_M, op_ldc_sr),       // LDC Rm,SR
-    pattern("0100mmmm00011110", FORMAT_M, op_ldc_gbr),      // LDC Rm,GBR
-    pattern("0100mmmm00101110", FORMAT_M, op_ldc_vbr),      // LDC Rm,VBR
-    pattern("0100mmmm00000111", FORMAT_M, op_ldc_l_sr),     // LDC.L @Rm+,SR
-    pattern("0100mmmm00010111", FORMAT_M, op_ldc_l_gbr),    // LDC.L @Rm+,GBR
-    pattern("0100mmmm00100111", FORMAT_M, op_ldc_l_vbr),    // LDC.L @Rm+,VBR
-    pattern("0100mmmm00001010", FORMAT_M, op_lds_mach),     // LDS Rm,MACH
-    pattern("0100mmmm00011010", FORMAT_M, op_lds_macl),     // LDS Rm,MACL
-    pattern("0100mmmm00101010", FORMAT_M, op_lds_pr),       // LDS Rm,PR
-    pattern("0100mmmm00000110", FORMAT_M, op_lds_l_mach),   // LDS.L @Rm+,MACH
-    pattern("0100mmmm00010110", FORMAT_M, op_lds_l_macl),   // LDS.L @Rm+,MACL
-    pattern("0100mmmm00100110", FORMAT_M, op_lds_l_pr),     // LDS.L @Rm+,PR
-    pattern("0000nnnnmmmm1111", FORMAT_NM, op_mac_l),       // MAC.L @Rm+,@Rn+
-    pattern("0100nnnnmmmm1111", FORMAT_NM, op_mac_w),       // MAC.W @Rm+,@Rn+
-    pattern("0000nnnnmmmm0100", FORMAT_NM, op_mov_b_r0),    // MOV.B Rm,@(R0,Rn)
+    row(NOP, op_nop),
+    row(ADD, op_add),
+    row(ADD_imm, op_add_imm),
+    row(ADDC, op_addc),
+    row(ADDV, op_addv),
+    row(AND, op_and),
+    row(AND_imm, op_and_imm),
+    row(AND_B, op_and_b),
+    row(BF, op_bf),
+    row(BF_S, op_bf_s),
+    row(BT, op_bt),
+    row(BT_S, op_bt_s),
+    row(CLRMAC, op_clrmac),
+    row(CLRT, op_clrt),
+    row(CMP_EQ, op_cmp_eq),
+    row(CMP_GE, op_cmp_ge),
+    row(CMP_GT, op_cmp_gt),
+    row(CMP_HI, op_cmp_hi),
+    row(CMP_HS, op_cmp_hs),
+    row(CMP_PL, op_cmp_pl),
+    row(CMP_PZ, op_cmp_pz),
+    row(CMP_STR, op_cmp_str),
+    row(CMP_EQ_imm, op_cmp_eq_imm),
+    row(DIV0S, op_div0s),
+    row(DIV0U, op_div0u),
+    row(DIV1, op_div1),
+    row(DMULS, op_dmuls),
+    row(DMULU, op_dmulu),
+    row(DT, op_dt),
+    row(EXTS_B, op_exts_b),
+    row(EXTS_W, op_exts_w),
+    row(EXTU_B, op_extu_b),
+    row(EXTU_W, op_extu_w),
+    row(SLEEP, op_sleep),
+    row(BRA, op_bra),
+    row(BRAF, op_braf),
+    row(BSR, op_bsr),
+    row(BSRF, op_bsrf),
+    row(JMP, op_jmp),
+    row(JSR, op_jsr),
+    row(LDC_SR, op_ldc_sr),
+    row(LDC_GBR, op_ldc_gbr),
+    row(LDC_VBR, op_ldc_vbr),
+    row(LDC_L_SR, op_ldc_l_sr),
+    row(LDC_L_GBR, op_ldc_l_gbr),
+    row(LDC_L_VBR, op_ldc_l_vbr),
+    row(LDS_MACH, op_lds_mach),
+    row(LDS_MACL, op_lds_macl),
+    row(LDS_PR, op_lds_pr),
+    row(LDS_L_MACH, op_lds_l_mach),
+    row(LDS_L_MACL, op_lds_l_macl),
+    row(LDS_L_PR, op_lds_l_pr),
+    row(MAC_L, op_mac_l),
+    row(MAC_W, op_mac_w),
+    row(MOV_B_R0, op_mov_b_r0),
 }};
 
 namespace {

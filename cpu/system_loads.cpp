@@ -16,76 +16,43 @@ std::uint32_t pop_long(unsigned m) {
   return value;
 }
 
+using target_register = std::uint32_t sh2_registers::*;
+
+template <target_register target>
+void store(std::uint32_t value) {
+  if constexpr (target == &sh2_registers::SR)
+    sh2_state.SR = value & SR_WRITABLE;
+  else
+    sh2_state.*target = value;
+}
+
+// Target = Rm; the text names Rm.
+template <target_register target, out::format_text text>
+void load_from_register() {
+  store<target>(R[field_n()]);
+  next_instruction();
+  out::print<text>(field_n());
+}
+
+// Target = long at Rm, Rm += 4; the text names Rm.
+template <target_register target, out::format_text text>
+void load_from_memory() {
+  store<target>(pop_long(field_n()));
+  next_instruction();
+  out::print<text>(field_n());
+}
+
 }  // namespace
 
-void op_ldc_sr() {  // SR = Rm & 0x3F3
-  sh2_state.SR = R[field_n()] & SR_WRITABLE;
-  next_instruction();
-  out::print<"LDC R%d, SR\n">(field_n());
-}
-
-void op_ldc_gbr() {  // GBR = Rm
-  sh2_state.GBR = R[field_n()];
-  next_instruction();
-  out::print<"LDC R%d, GBR\n">(field_n());
-}
-
-void op_ldc_vbr() {  // VBR = Rm
-  sh2_state.VBR = R[field_n()];
-  next_instruction();
-  out::print<"LDC R%d, VBR\n">(field_n());
-}
-
-void op_ldc_l_sr() {  // SR = long at Rm & 0x3F3, Rm += 4
-  sh2_state.SR = pop_long(field_n()) & SR_WRITABLE;
-  next_instruction();
-  out::print<"LDC.L @R%d+, SR\n">(field_n());
-}
-
-void op_ldc_l_gbr() {  // GBR = long at Rm, Rm += 4
-  sh2_state.GBR = pop_long(field_n());
-  next_instruction();
-  out::print<"LDC.L @R%d+, GBR\n">(field_n());
-}
-
-void op_ldc_l_vbr() {  // VBR = long at Rm, Rm += 4
-  sh2_state.VBR = pop_long(field_n());
-  next_instruction();
-  out::print<"LDC.L @R%d+, VBR\n">(field_n());
-}
-
-void op_lds_mach() {  // MACH = Rm
-  sh2_state.MACH = R[field_n()];
-  next_instruction();
-  out::print<"LDS R%d, MACH\n">(field_n());
-}
-
-void op_lds_macl() {  // MACL = Rm
-  sh2_state.MACL = R[field_n()];
-  next_instruction();
-  out::print<"LDS R%d, MACL\n">(field_n());
-}
-
-void op_lds_pr() {  // PR = Rm
-  sh2_state.PR = R[field_n()];
-  next_instruction();
-  out::print<"LDS R%d, PR\n">(field_n());
-}
-
-void op_lds_l_mach() {  // MACH = long at Rm, Rm += 4
-  sh2_state.MACH = pop_long(field_n());
-  next_instruction();
-  out::print<"LDS.L @R%d, MACH\n">(field_n());
-}
-
-void op_lds_l_macl() {  // MACL = long at Rm, Rm += 4
-  sh2_state.MACL = pop_long(field_n());
-  next_instruction();
-  out::print<"LDS.L @R%d, MACL\n">(field_n());
-}
-
-void op_lds_l_pr() {  // PR = long at Rm, Rm += 4
-  sh2_state.PR = pop_long(field_n());
-  next_instruction();
-  out::print<"LDS.L @R%d, PR\n">(field_n());
-}
+void op_ldc_sr() { load_from_register<&sh2_registers::SR, "LDC R%d, SR\n">(); }
+void op_ldc_gbr() { load_from_register<&sh2_registers::GBR, "LDC R%d, GBR\n">(); }
+void op_ldc_vbr() { load_from_register<&sh2_registers::VBR, "LDC R%d, VBR\n">(); }
+void op_ldc_l_sr() { load_from_memory<&sh2_registers::SR, "LDC.L @R%d+, SR\n">(); }
+void op_ldc_l_gbr() { load_from_memory<&sh2_registers::GBR, "LDC.L @R%d+, GBR\n">(); }
+void op_ldc_l_vbr() { load_from_memory<&sh2_registers::VBR, "LDC.L @R%d+, VBR\n">(); }
+void op_lds_mach() { load_from_register<&sh2_registers::MACH, "LDS R%d, MACH\n">(); }
+void op_lds_macl() { load_from_register<&sh2_registers::MACL, "LDS R%d, MACL\n">(); }
+void op_lds_pr() { load_from_register<&sh2_registers::PR, "LDS R%d, PR\n">(); }
+void op_lds_l_mach() { load_from_memory<&sh2_registers::MACH, "LDS.L @R%d, MACH\n">(); }
+void op_lds_l_macl() { load_from_memory<&sh2_registers::MACL, "LDS.L @R%d, MACL\n">(); }
+void op_lds_l_pr() { load_from_memory<&sh2_registers::PR, "LDS.L @R%d, PR\n">(); }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "breaks.h"
@@ -18,30 +19,51 @@
 #include "pcm_player.h"
 
 int saturn_cdrom = -1;
+bool audio_playing = false;
 
 namespace {
 
 // The spinner's frames in the order they show, one a second.
 constexpr std::array<char, 4> spinner_frames = {'\\', '|', '/', '-'};
 
+// The play prompt, then a spinner frame once a second until a break or lost
+// output. each_second, unless null, runs after every frame: playing from an
+// image, it keeps the sound output fed.
+void spin_until_break(void (*each_second)()) {
+  if (break_caught()) return;
+  put_text("Press Control-C to break play.\n");
+  for (std::size_t frame = 0;; frame = (frame + 1) % spinner_frames.size()) {
+    put_format("%c\r", spinner_frames[frame]);
+    // A terminal that has gone or a reader that has left: the audio must not
+    // play on unseen.
+    if (flush_output() != 1) return;
+    if (each_second != nullptr) each_second();
+    breakable([] { return sleep(1); });
+    if (break_caught()) return;
+  }
+}
+
 // -m: has the drive play the disc's audio from track 2 (see cdrom_play_track)
 // when `device` is a drive, plays a CUE image's audio tracks from track 2 on
-// through the sound output (see play_pcm), and refuses, after its message, for
-// any other image. Returns only when refused, with 0.
+// through the sound output, and refuses, after its message, for any other
+// image. Returns when refused, with 0, or once the spinner stops.
 int play_audio(const char* device) {
   // Only a drive plays a disc's audio by itself; for a CUE image ruvo plays
   // the sheet's audio tracks, and a raw image without a sheet has none it knows of.
-  if (current_disc_kind == disc_kind::cue_sheet) {
-    const std::vector<pcm_span> spans = audio_spans(disc_sheet, 2);
+  if (current_disc.kind == disc_kind::cue_sheet) {
+    const std::vector<pcm_span> spans = audio_spans(current_disc.sheet, 2);
     if (spans.empty())
       return error("Sorry, CD Music cannot be played: %s has no audio tracks after track 1.\n",
-                   disc_sheet.path.c_str());
-    return play_pcm(spans);
+                   current_disc.sheet.path.c_str());
+    if (start_pcm(spans) != 1) return 0;
+    audio_playing = true;
+    spin_until_break(feed_pcm);
+    return 1;
   }
-  // A playlist names image files only, never a drive.
-  if (current_disc_kind != disc_kind::as_delivered || !playlist_entry.empty())
+  const std::string& entry = current_disc.playlist_entry;
+  if (current_disc.kind != disc_kind::as_delivered || !entry.empty())
     return error("Sorry, CD Music cannot be played from the disc image %s.\n",
-                 playlist_entry.empty() ? device : playlist_entry.c_str());
+                 entry.empty() ? device : entry.c_str());
   if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");
   return cdrom_play_track(2);
 }
@@ -54,9 +76,10 @@ int emulate_bios(const char* device) {
   saturn_cdrom = breakable([device] { return open(device, O_RDONLY); });
   if (saturn_cdrom < 0) return error("CD Device %s cannot be opened!\n", device);
 
-  if (read_header(saturn_cdrom, device) != 1) return 0;
+  if (open_disc_source(saturn_cdrom, device) != 1) return 0;
+  if (read_header() != 1) return 0;
   if (validify_header() != 1) return 0;
-  break_point();
+  if (break_point()) return 0;
 
   if (show_cdrom_info) {
     display_header();
@@ -82,18 +105,15 @@ int cdrom_play_track(std::uint8_t start_track) {
   request.cdti_ind1 = 99;
   if (breakable([&request] { return ioctl(saturn_cdrom, CDROMPLAYTRKIND, &request); }) < 0)
     return error("Sorry, CD Music cannot be played.\n");
-
+  // A break during the request may have come after the drive took it.
+  audio_playing = true;
   spin_until_break(nullptr);
+  return 1;
 }
 
-void spin_until_break(void (*each_second)()) {
-  put_text("Press Control-C to break play.\n");
-  for (std::size_t frame = 0;; frame = (frame + 1) % spinner_frames.size()) {
-    put_format("%c\r", spinner_frames[frame]);
-    // A terminal that has gone or a reader that has left: the audio must not
-    // play on unseen.
-    if (flush_output() != 1) stop_drive_and_exit(0);
-    if (each_second != nullptr) each_second();
-    breakable([] { return sleep(1); });
-  }
+void stop_drive() {
+  if (saturn_cdrom < 0) return;
+  ioctl(saturn_cdrom, CDROMSTOP);
+  close(saturn_cdrom);
+  saturn_cdrom = -1;
 }

@@ -6,17 +6,19 @@
 // The open CD device, or -1 until it has been opened.
 extern int saturn_cdrom;
 
-// Opens the device, reads and tests the header, then lists it (-i) or announces
-// the game and, with -m, plays its audio. 1 when the flow ran through, 0 when it
-// stopped at a failure.
+// Whether -m has the drive or the sound output playing.
+extern bool audio_playing;
+
+// Opens the device as the disc source, reads and tests the header, then lists
+// it (-i) or announces the game and, with -m, plays its audio until a break
+// or lost output. 1 when the flow ran through, 0 when it stopped at a failure
+// or a break.
 int emulate_bios(const char* device);
 
 // Has the drive play from start_track, index 1, to ten tracks further on, and
-// spins a character once a second until a break ends the process. Returns 0,
-// after its message, only when the drive refuses the request.
+// spins a character once a second until a break. Returns 0, after its
+// message, when the drive refuses the request, else 1 once the spinner stops.
 int cdrom_play_track(std::uint8_t start_track);
 
-// The play prompt, then a spinner frame once a second until a break ends the
-// process. each_second, unless null, runs after every frame: playing from an
-// image, it keeps the sound output fed.
-[[noreturn]] void spin_until_break(void (*each_second)());
+// Sends the drive, if it is open, the stop request, and closes it.
+void stop_drive();

@@ -1,21 +1,14 @@
 #include "breaks.h"
 
-#include <linux/cdrom.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <array>
 #include <csignal>
-#include <cstdlib>
-
-#include "bios.h"
-#include "output.h"
-#include "pcm_player.h"
 
 namespace {
 
 volatile std::sig_atomic_t break_signal = 0;
-// The exit status for a break that comes while the drive is being stopped.
+// The exit status for a break that comes while the run ends.
 volatile std::sig_atomic_t status_at_once = 1;
 
 constexpr std::array<int, 3> break_signal_numbers = {SIGINT, SIGTERM, SIGHUP};
@@ -27,25 +20,8 @@ sigset_t break_signals() {
   return set;
 }
 
-// The break sequence, on the main thread: the message goes out after
-// everything printed before it, then the drive is stopped and closed if it is open.
-[[noreturn]] void break_exit() {
-  // A second break must not cut these writes short either.
-  const sigset_t set = break_signals();
-  sigprocmask(SIG_BLOCK, &set, nullptr);
-  // An image's audio falls silent before the message: none is heard after it.
-  stop_pcm();
-  put_text("Break Caught...Exiting...\n");
-  // A break ends a run that went through, unless its message was lost.
-  stop_drive_and_exit(flush_output() == 1 ? 1 : 0);
-}
-
-void check_break() {
-  if (break_signal != 0) break_exit();
-}
-
-// Only records the signal: printing, stopping the drive and exiting are not safe
-// inside a handler, so the main thread does them when it next looks.
+// Only records the signal: printing, stopping the drive and exiting are not
+// safe inside a handler, so the main thread does them on its way out.
 void crtlc(int signal_number) { break_signal = signal_number; }
 
 // Everything has been written when this can run, so nothing is lost by
@@ -78,21 +54,20 @@ void allow_break() {
   const sigset_t set = break_signals();
   // A break waiting while the signals were held runs crtlc before this returns.
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  check_break();
 }
 
 void hold_break() {
   const sigset_t set = break_signals();
   sigprocmask(SIG_BLOCK, &set, nullptr);
-  check_break();
 }
 
-void stop_drive_and_exit(int status) {
-  // A drive can hang on the stop request. A second break then ends the process
-  // at once, with the same status; one that came while the breaks were held is
+bool break_caught() { return break_signal != 0; }
+
+void end_at_next_break(int status) {
+  // A drive can hang on the stop request. A break then ends the process at
+  // once, with the same status; one that came while the breaks were held is
   // dropped first (ignoring a signal discards it), so it cannot skip the request.
   status_at_once = status;
-  stop_pcm();
   for (const int signal_number : break_signal_numbers) {
     struct sigaction action {};
     sigaction(signal_number, nullptr, &action);
@@ -102,11 +77,5 @@ void stop_drive_and_exit(int status) {
     action.sa_handler = exit_at_once;
     sigaction(signal_number, &action, nullptr);
   }
-  const sigset_t set = break_signals();
-  sigprocmask(SIG_UNBLOCK, &set, nullptr);
-  if (saturn_cdrom >= 0) {
-    ioctl(saturn_cdrom, CDROMSTOP);
-    close(saturn_cdrom);
-  }
-  std::exit(status);
+  allow_break();
 }

@@ -9,7 +9,6 @@
 #include <array>
 #include <cctype>
 #include <cstdarg>
-#include <cstdio>
 #include <utility>
 
 #include "error.h"
@@ -50,7 +49,6 @@ constexpr std::array<std::string_view, 17> sheet_openers = {
 };
 
 // A CUE time counts the disc's sectors, as a raw sector's address does.
-constexpr long frames_per_second = raw_sector::frames_per_second;
 
 bool blank(char c) { return c == ' ' || c == '\t'; }
 bool blank_or_newline(char c) { return blank(c) || c == '\n' || c == '\r'; }
@@ -59,12 +57,6 @@ bool same_keyword(std::string_view word, std::string_view keyword) {
   return std::equal(word.begin(), word.end(), keyword.begin(), keyword.end(), [](char a, char b) {
     return std::toupper(static_cast<unsigned char>(a)) == b;
   });
-}
-
-bool ends_in_cue(std::string_view path) {
-  constexpr std::string_view suffix = ".CUE";
-  return path.size() >= suffix.size() &&
-         same_keyword(path.substr(path.size() - suffix.size()), suffix);
 }
 
 // One word of a line: a run of non-blank characters, or the text between two
@@ -94,9 +86,12 @@ long frames_of(std::string_view time) {
   const long minutes = number(time.substr(0, first), 3);
   const long seconds = number(time.substr(first + 1, second - first - 1), 2);
   const long frames = number(time.substr(second + 1), 2);
-  if (minutes < 0 || seconds < 0 || seconds >= 60 || frames < 0 || frames >= frames_per_second)
+  if (minutes < 0 || seconds < 0 || seconds >= 60 || frames < 0 ||
+      frames >= static_cast<long>(raw_sector::frames_per_second))
     return -1;
-  return (minutes * 60 + seconds) * frames_per_second + frames;
+  return static_cast<long>(raw_sector::sectors_of({static_cast<std::uint32_t>(minutes),
+                                                   static_cast<std::uint32_t>(seconds),
+                                                   static_cast<std::uint32_t>(frames)}));
 }
 
 // Where a parse stands.
@@ -129,12 +124,11 @@ struct parse_state {
 
 // Reports the message with the sheet's path and the current line.
 [[gnu::format(printf, 2, 3)]] int fail(const parse_state& state, const char* format, ...) {
-  char message[512];
   std::va_list args;
   va_start(args, format);
-  if (std::vsnprintf(message, sizeof message, format, args) < 0) message[0] = '\0';
+  const std::string message = message_text(format, args);
   va_end(args);
-  return error("%s: line %d: %s\n", state.sheet_path.c_str(), state.line, message);
+  return error("%s: line %d: %s\n", state.sheet_path.c_str(), state.line, message.c_str());
 }
 
 int split(parse_state& state) {
@@ -292,7 +286,7 @@ std::uint64_t file_size(const std::string& path) {
 }  // namespace
 
 bool is_cue_sheet(std::string_view path, std::string_view start) {
-  if (ends_in_cue(path)) return true;
+  if (ends_in_any_case(path, ".cue")) return true;
   std::string decoded;
   start = readable_text(start, decoded);
   while (!start.empty() && blank_or_newline(start.front())) start.remove_prefix(1);

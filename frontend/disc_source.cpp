@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -22,9 +21,7 @@
 #include "raw_sector.h"
 #include "read_fully.h"
 
-disc_kind current_disc_kind = disc_kind::as_delivered;
-cue_sheet disc_sheet;
-std::string playlist_entry;
+disc_record current_disc;
 
 namespace {
 
@@ -145,8 +142,8 @@ int open_listed_file(const char* list, int list_descriptor, int line, const char
 
 // Opens the first track's file in place of the sheet and stands at its INDEX 01.
 int open_first_track(int sheet_descriptor) {
-  const cue_track& track = disc_sheet.tracks.front();
-  const char* const sheet = disc_sheet.path.c_str();
+  const cue_track& track = current_disc.sheet.tracks.front();
+  const char* const sheet = current_disc.sheet.path.c_str();
   const char* const file = track.path.c_str();
   if (track.mode == track_mode::audio)
     return error("%s: line %d: track %02d is an audio track; the first track must hold the data\n",
@@ -180,21 +177,14 @@ int open_image(int device, const char* path) {
   if (is_cue_sheet(path, looked_ahead())) {
     std::string text;
     if (read_list(path, "CUE sheet", text) != 1) return 0;
-    if (parse_cue_sheet(path, text, disc_sheet) != 1) return 0;
-    current_disc_kind = disc_kind::cue_sheet;
+    if (parse_cue_sheet(path, text, current_disc.sheet) != 1) return 0;
+    current_disc.kind = disc_kind::cue_sheet;
     return open_first_track(device);
   }
   if (!starts_with_sync(looked_ahead())) return 1;
-  current_disc_kind = disc_kind::raw_image;
+  current_disc.kind = disc_kind::raw_image;
   source.raw = true;
   return check_first_sector(path);
-}
-
-bool ends_in(std::string_view path, std::string_view suffix) {
-  return path.size() >= suffix.size() &&
-         std::equal(
-             suffix.begin(), suffix.end(), path.end() - static_cast<long>(suffix.size()),
-             [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
 // A playlist of a multi-disc set, one disc image a line: known by its name,
@@ -202,7 +192,8 @@ bool ends_in(std::string_view path, std::string_view suffix) {
 bool is_playlist(std::string_view path, std::string_view start) {
   std::string decoded;
   start = readable_text(start, decoded);
-  return ends_in(path, ".m3u") || ends_in(path, ".m3u8") || start.starts_with("#EXTM3U");
+  return ends_in_any_case(path, ".m3u") || ends_in_any_case(path, ".m3u8") ||
+         start.starts_with("#EXTM3U");
 }
 
 // Reads the playlist at `path` and opens its first entry, the first line that
@@ -218,15 +209,15 @@ int open_playlist(int device, const char* path) {
     while (!entry.empty() && (entry.front() == ' ' || entry.front() == '\t'))
       entry.remove_prefix(1);
     if (entry.empty() || entry.front() == '#') continue;
-    playlist_entry = resolve_file_name(folder_of(path), entry);
-    const int image = open_listed_file(path, device, line, playlist_entry.c_str(),
+    current_disc.playlist_entry = resolve_file_name(folder_of(path), entry);
+    const int image = open_listed_file(path, device, line, current_disc.playlist_entry.c_str(),
                                        "the playlist itself, not a disc image");
     if (image < 0) return 0;
     look_ahead(image);
-    if (is_playlist(playlist_entry, looked_ahead()))
+    if (is_playlist(current_disc.playlist_entry, looked_ahead()))
       return error("%s: line %d: %s is a playlist too; ruvo reads the first disc image of one\n",
-                   path, line, playlist_entry.c_str());
-    return open_image(image, playlist_entry.c_str());
+                   path, line, current_disc.playlist_entry.c_str());
+    return open_image(image, current_disc.playlist_entry.c_str());
   }
   return error("%s: the playlist names no disc image\n", path);
 }
@@ -234,8 +225,7 @@ int open_playlist(int device, const char* path) {
 }  // namespace
 
 int open_disc_source(int device, const char* path) {
-  current_disc_kind = disc_kind::as_delivered;
-  playlist_entry.clear();
+  current_disc = {};
   look_ahead(device);
   if (is_playlist(path, looked_ahead())) return open_playlist(device, path);
   return open_image(device, path);

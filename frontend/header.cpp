@@ -89,8 +89,7 @@ void scan_disc_numbers() {
 
 }  // namespace
 
-int read_header(int device, const char* path) {
-  if (open_disc_source(device, path) != 1) return 0;
+int read_header() {
   std::array<char, header_size> scratch{};
   if (read_disc(scratch.data(), scratch.size()) != scratch.size()) return read_failed();
   current_game.ip_header = scratch;

@@ -25,10 +25,10 @@ static_assert(sizeof(saturn_game) == 3592);
 
 extern saturn_game current_game;
 
-// Reads the first 3584 bytes of the disc's user data from the open device
-// (named `path`; a drive or an image, see disc_source.h) into current_game.
-// 1 when both reads were complete, else 0 after the message.
-int read_header(int device, const char* path);
+// Reads the first 3584 bytes of the disc's user data from the disc source
+// that emulate_bios has opened (a drive or an image, see disc_source.h) into
+// current_game. 1 when both reads were complete, else 0 after the message.
+int read_header();
 
 // Tests the header; 1 when it passes, else 0 after the first failing test's message.
 int validify_header();

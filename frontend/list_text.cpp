@@ -1,5 +1,7 @@
 #include "list_text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 
 namespace {
@@ -57,6 +59,14 @@ std::string_view readable_text(std::string_view text, std::string& decoded) {
   if (from_utf16(text, decoded)) text = decoded;
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   return text;
+}
+
+bool ends_in_any_case(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() &&
+         std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<long>(suffix.size()),
+                    [](char lower, char c) {
+                      return lower == std::tolower(static_cast<unsigned char>(c));
+                    });
 }
 
 std::string_view next_line(std::string_view& text) {

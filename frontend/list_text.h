@@ -10,5 +10,9 @@
 // that lacks its partner as U+FFFD and a stray last byte dropped.
 std::string_view readable_text(std::string_view text, std::string& decoded);
 
+// Whether the file name ends in `suffix`, told apart by case or not
+// (".cue" for "DISC.CUE"); `suffix` in lower case.
+bool ends_in_any_case(std::string_view name, std::string_view suffix);
+
 // The next line of the text, which moves past it and its end: LF, CR LF or CR.
 std::string_view next_line(std::string_view& text);

@@ -4,6 +4,7 @@
 #include "breaks.h"
 #include "options.h"
 #include "output.h"
+#include "pcm_player.h"
 
 namespace {
 
@@ -12,12 +13,26 @@ void intro() {
   put_text("Use -h for help\n\n");
 }
 
-// The last step boundary: a break that came in at any moment after the
-// handler was installed still ends the run with the break sequence. Output
-// that was lost on the way makes the run one that stopped early.
+// The end of every run, and the last step boundary: a break that came at any
+// moment after the handler was installed ends the run with the break
+// sequence. An image's audio falls silent before the message, so none is
+// heard after it; the message goes out after everything printed before it,
+// and then the drive, if it is open, is stopped and closed. A run whose
+// output was lost is one that stopped early, and what -m started stops.
 int finish(int status) {
-  break_point();
-  return flush_output() == 1 ? status : 0;
+  const bool broken = break_point();
+  if (broken) {
+    stop_pcm();
+    put_text("Break Caught...Exiting...\n");
+    status = 1;
+  }
+  if (flush_output() != 1) status = 0;
+  if (broken || audio_playing) {
+    end_at_next_break(status);
+    stop_pcm();
+    stop_drive();
+  }
+  return status;
 }
 
 }  // namespace
@@ -29,8 +44,7 @@ int main(int argc, char** argv) {
   hold_break();
   program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "ruvo";
   intro();
-  break_point();
-  if (parse_options(argc, argv) != 1) return finish(0);
-  break_point();
+  if (break_point() || parse_options(argc, argv) != 1) return finish(0);
+  if (break_point()) return finish(0);
   return finish(emulate_bios(user_cddevice == 1 ? cddevice.c_str() : "/dev/cdrom"));
 }

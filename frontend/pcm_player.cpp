@@ -7,9 +7,9 @@
 // main thread holds the break signals off (see breaks.h), so those threads
 // inherit that mask and never take a break (SDL's own block them besides). A
 // break stays pending for the main thread, which lets it in only around its
-// waits and runs the break sequence there, silencing the output first. Opening
-// the output is therefore no such wait: a break during it acts as soon as it
-// returns. SDL is asked to install no signal handlers of its own.
+// waits and then silences the output on its way out. Opening the output is
+// therefore no such wait: a break during it is let in as soon as it returns.
+// SDL is asked to install no signal handlers of its own.
 #include "pcm_player.h"
 
 #include <SDL.h>
@@ -25,7 +25,6 @@
 #include <utility>
 
 #include "audio_file.h"
-#include "bios.h"
 #include "breaks.h"
 #include "error.h"
 #include "raw_sector.h"
@@ -128,9 +127,9 @@ int open_output() {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
     playback.output = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
   restore_standard_error(saved);
-  // A break that came while SDL worked, with breaks held, acts now, as one
-  // during the drive's play request does when the request returns.
-  break_point();
+  // A break that came while SDL worked, with breaks held, comes in now, as
+  // one during the drive's play request does when the request returns.
+  if (break_point()) return 0;
   if (playback.output == 0)
     return error("Sorry, CD Music cannot be played: no sound output (%s).\n", SDL_GetError());
   return 1;
@@ -153,7 +152,7 @@ std::size_t read_span(std::size_t wanted) {
 }
 
 // Queues audio until queue_ahead is waiting or every span is queued. Runs
-// before playing starts and then once a second; once everything has played
+// before playing starts and then once a second (feed_pcm); once everything has played
 // out, the next tick releases the output, as a drive stops after the last track.
 void top_up() {
   if (playback.output == 0) return;
@@ -186,7 +185,7 @@ void top_up() {
 
 }  // namespace
 
-int play_pcm(const std::vector<pcm_span>& spans) {
+int start_pcm(const std::vector<pcm_span>& spans) {
   playback.spans = spans;
   if (open_files() != 1 || open_output() != 1) {
     release();
@@ -194,7 +193,9 @@ int play_pcm(const std::vector<pcm_span>& spans) {
   }
   top_up();
   SDL_PauseAudioDevice(playback.output, 0);
-  spin_until_break(top_up);
+  return 1;
 }
+
+void feed_pcm() { top_up(); }
 
 void stop_pcm() { release(); }

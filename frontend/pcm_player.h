@@ -6,15 +6,18 @@
 
 #include "cue_sheet.h"
 
-// Plays the spans one after the other as CD audio (44,100 Hz, 16-bit stereo):
-// BINARY and MOTOROLA files hold it as it is, audio files are decoded (see
-// audio_file.h). Prints the play prompt and turns the spinner once a
-// second as with a drive, until a break ends the process; the spinner goes on
-// after the last span. Returns 0 after its message when it cannot play: a
+// Starts playing the spans one after the other as CD audio (44,100 Hz, 16-bit
+// stereo): BINARY and MOTOROLA files hold it as it is, audio files are decoded
+// (see audio_file.h). 1 when it plays, 0 after its message when it cannot: a
 // file that cannot be read or decoded, no sound output, or a ruvo built
 // without one.
-int play_pcm(const std::vector<pcm_span>& spans);
+int start_pcm(const std::vector<pcm_span>& spans);
 
-// Silences and releases the sound output and the files at once, for the break
-// sequence; nothing when nothing plays.
+// Keeps the sound output fed: once a second while it plays. After the last
+// span has been heard, releases the output, as a drive stops after the last
+// track.
+void feed_pcm();
+
+// Silences and releases the sound output and the files at once, for the end
+// of the run; nothing when nothing plays.
 void stop_pcm();

@@ -2,8 +2,10 @@
 #include "error.h"
 #include "pcm_player.h"
 
-int play_pcm(const std::vector<pcm_span>&) {
+int start_pcm(const std::vector<pcm_span>&) {
   return error("Sorry, CD Music cannot be played: this ruvo was built without sound output.\n");
 }
+
+void feed_pcm() {}
 
 void stop_pcm() {}

@@ -49,6 +49,19 @@ constexpr int audio_rate = 44100;
 constexpr std::size_t audio_frame_bytes = 4;
 static_assert(audio_rate / frames_per_second * audio_frame_bytes == size);
 
+// A place on the disc in minutes, seconds and frames (sectors, 75 a second),
+// as CUE sheets write their times and sector headers their addresses.
+struct msf {
+  std::uint32_t minutes, seconds, frames;
+};
+constexpr msf msf_of(std::uint32_t sectors) {
+  return {sectors / frames_per_second / 60, sectors / frames_per_second % 60,
+          sectors % frames_per_second};
+}
+constexpr std::uint64_t sectors_of(msf time) {
+  return (std::uint64_t{time.minutes} * 60 + time.seconds) * frames_per_second + time.frames;
+}
+
 // Writes the sync pattern, the header of sector `lba` with the given mode,
 // the form-1 subheader for mode 2, and the 2048 bytes of `data` into the 2352
 // bytes at `sector`. The error-detection and correction bytes stay zero: ruvo
@@ -57,13 +70,13 @@ inline void put_raw_sector(unsigned char* sector, std::uint32_t lba, unsigned ch
                            const unsigned char* data) {
   std::memset(sector, 0, size);
   std::memcpy(sector, sync.data(), sync.size());
-  const std::uint32_t frames = lba + lead_in_frames;
+  const msf address = msf_of(lba + lead_in_frames);
   const auto bcd = [](std::uint32_t value) {
     return static_cast<unsigned char>(value / 10 * 16 + value % 10);
   };
-  sector[address_offset] = bcd(frames / frames_per_second / 60);
-  sector[address_offset + 1] = bcd(frames / frames_per_second % 60);
-  sector[address_offset + 2] = bcd(frames % frames_per_second);
+  sector[address_offset] = bcd(address.minutes);
+  sector[address_offset + 1] = bcd(address.seconds);
+  sector[address_offset + 2] = bcd(address.frames);
   sector[mode_offset] = mode;
   std::memcpy(sector + (mode == 2 ? mode2_form1_data_offset : mode1_data_offset), data, data_size);
 }

@@ -12,9 +12,8 @@ ssize_t read_fully(int fd, char* buffer, std::size_t size) {
     const ssize_t got = breakable([&] { return read(fd, buffer + done, size - done); });
     if (got == 0) break;
     if (got < 0) {
-      // A break has been acted on inside breakable(); any other signal only
-      // cut the wait short.
-      if (errno == EINTR) continue;
+      // Any signal but a break only cut the wait short.
+      if (errno == EINTR && !break_caught()) continue;
       return -1;
     }
     done += static_cast<std::size_t>(got);

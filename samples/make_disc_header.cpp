@@ -35,14 +35,13 @@ void put_number(header_field field, std::uint32_t value) {
 }
 
 // The data track's length: the sixteen sectors of the disc's system area.
-constexpr std::size_t data_sectors = 16;
+constexpr std::uint32_t data_sectors = 16;
 // The audio track: its pregap, then the tone (75 sectors are one second).
-constexpr std::size_t pregap_sectors = 150;
+constexpr std::uint32_t pregap_sectors = 150;
 constexpr std::size_t tone_sectors = 75;
 
-// CD audio: 44,100 stereo frames of two 16-bit little-endian samples a second.
-constexpr std::size_t audio_frames_per_sector = raw_sector::size / 4;
-constexpr double sample_rate = 44100;
+constexpr std::size_t audio_frames_per_sector = raw_sector::size / raw_sector::audio_frame_bytes;
+constexpr double sample_rate = raw_sector::audio_rate;
 constexpr double tone_hz = 440;
 
 std::string raw_image() {
@@ -62,11 +61,11 @@ std::string raw_image() {
 }
 
 // mm:ss:ff of a sector count.
-std::string msf(std::size_t sectors) {
+std::string msf(std::uint32_t sectors) {
+  const raw_sector::msf time = raw_sector::msf_of(sectors);
   char text[16];
-  constexpr std::size_t per_second = raw_sector::frames_per_second;
-  std::snprintf(text, sizeof text, "%02zu:%02zu:%02zu", sectors / per_second / 60,
-                sectors / per_second % 60, sectors % per_second);
+  std::snprintf(text, sizeof text, "%02u:%02u:%02u", static_cast<unsigned>(time.minutes),
+                static_cast<unsigned>(time.seconds), static_cast<unsigned>(time.frames));
   return text;
 }
 

@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <iterator>
 #include <random>
+#include <string_view>
 
 #include "cpu_fixture.h"
 
 namespace {
 
+using namespace sh2_asm;
 using u32 = std::uint32_t;
 
 enum class operand { d8, d12, reg };
@@ -20,7 +22,7 @@ std::int64_t register_plus_4(std::int64_t, std::int64_t rm) { return rm + 4; }
 
 struct branch_form {
   const char* mnemonic;
-  std::uint16_t pattern;
+  isa::bit_pattern instruction;
   operand kind;
   taken_when when;
   bool delayed;
@@ -29,16 +31,16 @@ struct branch_form {
 };
 
 const branch_form forms[] = {
-    {"BF", 0x8B00, operand::d8, taken_when::t_clear, false, false, relative},
-    {"BF/S", 0x8F00, operand::d8, taken_when::t_clear, true, false, relative},
-    {"BT", 0x8900, operand::d8, taken_when::t_set, false, false, relative},
-    {"BT/S", 0x8D00, operand::d8, taken_when::t_set, true, false, relative},
-    {"BRA", 0xA000, operand::d12, taken_when::always, true, false, relative},
-    {"BSR", 0xB000, operand::d12, taken_when::always, true, true, relative},
-    {"BRAF", 0x0023, operand::reg, taken_when::always, true, false, plus_register},
-    {"BSRF", 0x0003, operand::reg, taken_when::always, true, true, plus_register},
-    {"JMP", 0x402B, operand::reg, taken_when::always, true, false, register_plus_4},
-    {"JSR", 0x400B, operand::reg, taken_when::always, true, true, register_plus_4},
+    {"BF", BF, operand::d8, taken_when::t_clear, false, false, relative},
+    {"BF/S", BF_S, operand::d8, taken_when::t_clear, true, false, relative},
+    {"BT", BT, operand::d8, taken_when::t_set, false, false, relative},
+    {"BT/S", BT_S, operand::d8, taken_when::t_set, true, false, relative},
+    {"BRA", BRA, operand::d12, taken_when::always, true, false, relative},
+    {"BSR", BSR, operand::d12, taken_when::always, true, true, relative},
+    {"BRAF", BRAF, operand::reg, taken_when::always, true, false, plus_register},
+    {"BSRF", BSRF, operand::reg, taken_when::always, true, true, plus_register},
+    {"JMP", JMP, operand::reg, taken_when::always, true, false, register_plus_4},
+    {"JSR", JSR, operand::reg, taken_when::always, true, true, register_plus_4},
 };
 
 using branches = cpu_test;
@@ -64,19 +66,17 @@ TEST_F(branches, every_operand_against_64_bit_address_arithmetic) {
             sh2_state.PC = a;
 
             std::int64_t x = 0;
-            std::uint16_t word = form.pattern;
+            const std::uint16_t word = form.instruction(field);
             char text[48];
             if (form.kind == operand::reg) {
               sh2_state.R[field] = register_values[variant];
               x = register_values[variant];
-              word |= field << 8;
               std::snprintf(text, sizeof text, "%s @R%u\n", form.mnemonic, field);
             } else {
               const unsigned bits = form.kind == operand::d8 ? 8 : 12;
               x = field >= 1u << (bits - 1) ? std::int64_t{field} - (1 << bits) : field;
-              word |= field;
               const auto as_word = static_cast<u32>(x);
-              if (form.pattern == 0xA000)  // BRA alone prints the displacement unsigned
+              if (form.mnemonic == std::string_view("BRA"))  // BRA alone prints the displacement unsigned
                 std::snprintf(text, sizeof text, "%s $%X (%lu)\n", form.mnemonic, as_word,
                               static_cast<unsigned long>(as_word));
               else
@@ -93,7 +93,7 @@ TEST_F(branches, every_operand_against_64_bit_address_arithmetic) {
             if (taken && form.delayed) {
               ASSERT_EQ(sh2_state.PC, a + 2) << "the delay slot runs next";
               ASSERT_EQ(sh2_state.delay_countdown, 1);
-              step(0x0009);
+              step(NOP());
               ASSERT_EQ(sh2_state.PC, target) << std::hex << a << " " << x;
             } else {
               ASSERT_EQ(sh2_state.PC, taken ? target : a + 2) << std::hex << a << " " << x;

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <initializer_list>
+#include <random>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "decoder.h"
 #include "output.h"
 #include "sh2.h"
+#include "sh2_program.h"
 
 class cpu_test : public ::testing::Test {
  protected:
@@ -39,13 +43,35 @@ class cpu_test : public ::testing::Test {
     return printed;
   }
 
-  // Stores words from address 0 on, little-endian.
-  static void load_words(std::initializer_list<std::uint16_t> words) {
-    std::uint32_t address = 0;
-    for (std::uint16_t w : words) {
-      mem_write_word(address, w);
-      address += 2;
-    }
+  // Stores words from address 0 on.
+  static void load_words(const std::vector<sh2_asm::word>& words) {
+    const std::string bytes = sh2_asm::program_bytes(words);
+    std::copy(bytes.begin(), bytes.end(), sh2_memory.begin());
+  }
+
+  // Stores the value's low size bytes at address, little-endian, without
+  // the interpreter's own writes.
+  static void put_bytes(std::uint32_t address, std::uint64_t value, int size) {
+    for (int i = 0; i < size; ++i) sh2_memory[address + i] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+
+  // Every register at random, PC even and SR within its writable bits; the
+  // general registers, MACH and MACL take value()'s values.
+  template <typename Value>
+  static void randomize_registers(std::mt19937& rng, Value value) {
+    for (auto& r : sh2_state.R) r = value();
+    sh2_state.PC = rng() & ~1u;
+    sh2_state.PR = rng();
+    sh2_state.SR = rng() & SR_WRITABLE;
+    sh2_state.GBR = rng();
+    sh2_state.VBR = rng();
+    sh2_state.MACH = value();
+    sh2_state.MACL = value();
+  }
+
+  // The registers, to compare whole states with.
+  static auto registers(const sh2_registers& s) {
+    return std::tie(s.R, s.PC, s.PR, s.SR, s.GBR, s.VBR, s.MACH, s.MACL);
   }
 
   // Fetches and executes at PC until the halt flag is set, PC reaches end, or

@@ -3,16 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdio>
-
 #include "cputest_runner.h"
 
 namespace {
 
+using namespace sh2_asm;
 using test_support::make_temp_dir;
 using test_support::write_file;
-
-const std::string zero_dump_at_0 = register_dump(0x0000, {});
 
 TEST(cputest_driver, traces_a_file_until_pc_reaches_its_size) {
   const struct {
@@ -21,50 +18,39 @@ TEST(cputest_driver, traces_a_file_until_pc_reaches_its_size) {
     std::string trace;
   } cases[] = {
       {"empty file", "", ""},
-      {"one NOP", words({0x0009}), "00000000 0009: NOP\n"},
+      {"one NOP", program_bytes({NOP()}), "00000000 0009: NOP\n"},
       {"big-endian NOP is no instruction", std::string("\x00\x09", 2),
        "00000000 0900: " + register_dump(0x0900, {})},
-      {"delayed branch over a word", words({0x0009, 0xA001, 0x0008, 0x0000, 0x0009}),
+      {"delayed branch over a word", program_bytes({NOP(), BRA(1), CLRT(), 0x0000, NOP()}),
        "00000000 0009: NOP\n00000002 A001: BRA $1 (1)\n00000004 0008: CLRT\n00000008 0009: NOP\n"},
       // The last byte pairs with a zero byte of memory; then the run goes on into
       // zeros and halts.
       {"odd size", std::string("\x09\x00\x09", 3),
-       "00000000 0009: NOP\n00000002 0009: NOP\n00000004 0000: " + [] {
-         dump_values v;
-         v.PC = 4;
-         return register_dump(0x0000, v);
-       }()},
-      {"delayed branch as the last word never reaches its slot", words({0xA001}),
+       "00000000 0009: NOP\n00000002 0009: NOP\n00000004 0000: " + register_dump(0x0000, {.PC = 4})},
+      {"delayed branch as the last word never reaches its slot", program_bytes({BRA(1)}),
        "00000000 A001: BRA $1 (1)\n"},
-      {"branch to exactly the size ends the run", words({0xA000, 0x0009}),
+      {"branch to exactly the size ends the run", program_bytes({BRA(0), NOP()}),
        "00000000 A000: BRA $0 (0)\n00000002 0009: NOP\n"},
-      {"branch past the size runs into zeros", words({0xA001, 0x0009}),
-       "00000000 A001: BRA $1 (1)\n00000002 0009: NOP\n00000006 0000: " + [] {
-         dump_values v;
-         v.PC = 6;
-         return register_dump(0x0000, v);
-       }()},
+      {"branch past the size runs into zeros", program_bytes({BRA(1), NOP()}),
+       "00000000 A001: BRA $1 (1)\n00000002 0009: NOP\n00000006 0000: " + register_dump(0x0000, {.PC = 6})},
       // MOV.B turns the NOP that follows it into CLRT after the trace loop has
       // already fetched the word ahead.
-      {"a store into the next word runs what it stored", words({0x7106, 0x7208, 0x0124, 0x0009}),
+      {"a store into the next word runs what it stored",
+       program_bytes({ADD_imm(6, 1), ADD_imm(8, 2), MOV_B_R0(2, 1), NOP()}),
        "00000000 7106: ADD $6, R1\n00000002 7208: ADD $8, R2\n00000004 0124: MOV.B R2, @(R0, R1)\n"
        "00000006 0008: CLRT\n"},
       // R1 = 2^21, then JMP to R1 + 4: the file's last word, past 2 MiB.
       {"a file past 2 MiB is loaded to its last byte",
        [] {
-         std::string bytes = words({0x7101});
-         for (int i = 0; i < 21; ++i) bytes += words({0x311C});
-         bytes += words({0x412B, 0x0009});
+         std::string bytes = program_bytes({ADD_imm(1, 1)});
+         for (int i = 0; i < 21; ++i) bytes += program_bytes({ADD(1, 1)});
+         bytes += program_bytes({JMP(1), NOP()});
          bytes.resize(0x200004, '\0');
-         return bytes + words({0x0009});
+         return bytes + program_bytes({NOP()});
        }(),
        [] {
          std::string trace = "00000000 7101: ADD $1, R1\n";
-         for (int i = 0; i < 21; ++i) {
-           char line[32];
-           std::snprintf(line, sizeof line, "%08X 311C: ADD R1, R1\n", 2 + 2 * i);
-           trace += line;
-         }
+         for (std::uint32_t i = 0; i < 21; ++i) trace += trace_prefix(2 + 2 * i, ADD(1, 1)) + "ADD R1, R1\n";
          return trace + "0000002C 412B: JMP @R1\n0000002E 0009: NOP\n00200004 0009: NOP\n";
        }()},
   };
@@ -125,20 +111,15 @@ TEST(cputest_driver, a_file_that_fills_memory_exactly_is_loaded) {
   std::string bytes(0x1000000, '\0');
   bytes[0] = 0x09;  // NOP, then the zero word halts
   bytes[0xFFFFFF] = 0x5A;
-  const auto r = run_cputest(bytes);
-  dump_values v;
-  v.PC = 2;
-  EXPECT_EQ(r.out, cputest_header + "00000000 0009: NOP\n00000002 0000: " + register_dump(0x0000, v));
-  EXPECT_EQ(r.exit_status, 0);
+  expect_trace(bytes, "00000000 0009: NOP\n00000002 0000: " + register_dump(0x0000, {.PC = 2}));
 }
 
 TEST(cputest_driver, sleep_repeats_until_interrupted) {
   test_support::run_options options;
   options.max_output = cputest_header.size() + 3 * 22;
-  const auto r = run_cputest(words({0x001B}), options);
-  const std::string line = "00000000 001B: SLEEP\n";
-  EXPECT_EQ(r.out.substr(0, cputest_header.size() + 3 * line.size()),
-            cputest_header + line + line + line);
+  const auto r = run_cputest(program_bytes({SLEEP()}), options);
+  EXPECT_EQ(r.out.substr(0, cputest_header.size() + 3 * sleep_line.size()),
+            cputest_header + sleep_line + sleep_line + sleep_line);
 }
 
 }  // namespace

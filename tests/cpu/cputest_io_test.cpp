@@ -17,18 +17,11 @@
 namespace {
 
 using namespace std::chrono_literals;
+using namespace sh2_asm;
 using test_support::program_result;
-
-const std::string sleep_line = "00000000 001B: SLEEP\n";
 
 std::string write_error(int error) {
   return std::string("Cannot write to standard output: ") + std::strerror(error) + "!\n";
-}
-
-std::string program_file(const std::string& bytes) {
-  const std::string path = test_support::make_temp_dir() + "/program.bin";
-  test_support::write_file(path, bytes);
-  return path;
 }
 
 // The binary and the fault library for the scripts, and leave for the library
@@ -50,8 +43,8 @@ std::vector<std::string> shell(const std::string& script, const std::string& pro
 }
 
 TEST(cputest_io, a_write_that_fails_ends_the_run_with_its_cause) {
-  const std::string one_nop = program_file(words({0x0009}));
-  const std::string endless = program_file(words({0x001B}));
+  const std::string one_nop = program_file(program_bytes({NOP()}));
+  const std::string endless = program_file(program_bytes({SLEEP()}));
   const std::string banner_line = "SH-2 CPU Test by the ruvo developers\n";
   const struct {
     const char* name;
@@ -102,10 +95,8 @@ TEST(cputest_io, a_write_that_fails_ends_the_run_with_its_cause) {
 TEST(cputest_io, a_non_blocking_output_waits_for_a_slow_reader) {
   std::string program, trace = cputest_header;
   for (std::uint32_t address = 0; address < 0x80000; address += 2) {
-    program += words({0x0009});
-    char line[32];
-    std::snprintf(line, sizeof line, "%08X 0009: NOP\n", address);
-    trace += line;
+    program += program_bytes({NOP()});
+    trace += trace_prefix(address, NOP()) + "NOP\n";
   }
   const program_result r = test_support::run_program(
       shell(R"({ FAULTY_IO_NONBLOCKING_STDOUT=1 LD_PRELOAD="$FAULTY_IO" "$CPUTEST" "$1"; echo "status $?" >&2; } |
@@ -128,7 +119,7 @@ bool wait_for_file(const std::string& path, off_t min_size, std::chrono::steady_
 }
 
 TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
-  const std::string endless = program_file(words({0x001B}));
+  const std::string endless = program_file(program_bytes({SLEEP()}));
   enum destination { file, pipe, terminal };
   const struct {
     int signal;

@@ -19,3 +19,9 @@ std::string register_dump(std::uint16_t word, const dump_values& v) {
                 v.MACH, v.MACL, v.GBR, v.VBR);
   return text;
 }
+
+std::string trace_prefix(std::uint32_t address, std::uint16_t word) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X %04X: ", address, word);
+  return text;
+}

@@ -1,11 +1,14 @@
-// Runs the built cputest binary on a file made of given bytes or words.
+// Runs the built cputest binary on a file of given bytes, and the texts it
+// prints.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 
 #include "run_program.h"
+#include "sh2_program.h"
 
 inline const std::string cputest_banner =
     "SH-2 CPU Test by the ruvo developers\n"
@@ -17,14 +20,11 @@ inline const std::string cputest_counts = "55 Implemented opcodes.\n19765/45771 
 // What every run that loads its file prints before the first trace line.
 inline const std::string cputest_header = cputest_banner + cputest_counts;
 
-// Instruction words as the file holds them: little-endian.
-inline std::string words(std::initializer_list<std::uint16_t> list) {
-  std::string bytes;
-  for (std::uint16_t w : list) {
-    bytes.push_back(static_cast<char>(w & 0xFF));
-    bytes.push_back(static_cast<char>(w >> 8));
-  }
-  return bytes;
+// A file of the bytes, in a directory of its own.
+inline std::string program_file(const std::string& bytes) {
+  const std::string path = test_support::make_temp_dir() + "/program.bin";
+  test_support::write_file(path, bytes);
+  return path;
 }
 
 inline test_support::program_result run_cputest_file(const std::string& path,
@@ -34,10 +34,21 @@ inline test_support::program_result run_cputest_file(const std::string& path,
 
 inline test_support::program_result run_cputest(const std::string& bytes,
                                                 const test_support::run_options& options = {}) {
-  const std::string path = test_support::make_temp_dir() + "/program.bin";
-  test_support::write_file(path, bytes);
-  return run_cputest_file(path, options);
+  return run_cputest_file(program_file(bytes), options);
 }
+
+// A run of the bytes prints the header and the trace, and ends with status 0.
+inline void expect_trace(const std::string& bytes, const std::string& trace) {
+  const auto r = run_cputest(bytes);
+  EXPECT_EQ(r.out, cputest_header + trace);
+  EXPECT_EQ(r.exit_status, 0);
+}
+
+// What a trace line starts with: the address and the word there.
+std::string trace_prefix(std::uint32_t address, std::uint16_t word);
+
+// The line of a SLEEP at address 0, which repeats until the run is stopped.
+inline const std::string sleep_line = "00000000 001B: SLEEP\n";
 
 // The register dump of a state in which only the listed registers changed.
 struct dump_values {

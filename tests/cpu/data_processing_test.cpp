@@ -10,6 +10,7 @@
 
 namespace {
 
+using namespace sh2_asm;
 using u32 = std::uint32_t;
 
 // A register read as a two's complement number, worked out without a cast.
@@ -26,7 +27,7 @@ enum class fields { nm, n, ni, i };
 
 struct form {
   const char* mnemonic;
-  std::uint16_t pattern;
+  isa::bit_pattern instruction;
   fields kind;
   outcome (*expected)(u32 rn, u32 x, bool t);  // the new Rn and T
 };
@@ -34,42 +35,42 @@ struct form {
 u32 sign_extended(u32 v, int bits) { return v >= 1u << (bits - 1) ? v | ~0u << bits : v; }
 
 const form forms[] = {
-    {"ADD", 0x300C, fields::nm, [](u32 n, u32 m, bool t) { return outcome{n + m, t}; }},
-    {"ADD", 0x7000, fields::ni, [](u32 n, u32 i, bool t) { return outcome{n + sign_extended(i, 8), t}; }},
-    {"ADDC", 0x300E, fields::nm,
+    {"ADD", ADD, fields::nm, [](u32 n, u32 m, bool t) { return outcome{n + m, t}; }},
+    {"ADD", ADD_imm, fields::ni, [](u32 n, u32 i, bool t) { return outcome{n + sign_extended(i, 8), t}; }},
+    {"ADDC", ADDC, fields::nm,
      [](u32 n, u32 m, bool t) {
        const std::uint64_t sum = std::uint64_t{n} + m + t;
        return outcome{static_cast<u32>(sum), sum > 0xFFFFFFFFu};
      }},
-    {"ADDV", 0x300F, fields::nm,
+    {"ADDV", ADDV, fields::nm,
      [](u32 n, u32 m, bool) {
        const std::int64_t sum = signed_value(n) + signed_value(m);
        return outcome{n + m, sum < -0x80000000LL || sum > 0x7FFFFFFF};
      }},
-    {"AND", 0x2009, fields::nm, [](u32 n, u32 m, bool t) { return outcome{n & m, t}; }},
-    {"AND", 0xC900, fields::i, [](u32 n, u32 i, bool t) { return outcome{n & i, t}; }},
-    {"CMP/EQ", 0x3000, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, n == m}; }},
-    {"CMP/IM", 0x8800, fields::i,
+    {"AND", AND, fields::nm, [](u32 n, u32 m, bool t) { return outcome{n & m, t}; }},
+    {"AND", AND_imm, fields::i, [](u32 n, u32 i, bool t) { return outcome{n & i, t}; }},
+    {"CMP/EQ", CMP_EQ, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, n == m}; }},
+    {"CMP/IM", CMP_EQ_imm, fields::i,
      [](u32 n, u32 i, bool) { return outcome{n, signed_value(n) == static_cast<std::int8_t>(i)}; }},
-    {"CMP/GE", 0x3003, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, signed_value(n) >= signed_value(m)}; }},
-    {"CMP/GT", 0x3007, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, signed_value(n) > signed_value(m)}; }},
-    {"CMP/HI", 0x3006, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, std::uint64_t{n} > m}; }},
-    {"CMP/HS", 0x3002, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, std::uint64_t{n} >= m}; }},
-    {"CMP/STR", 0x200C, fields::nm,
+    {"CMP/GE", CMP_GE, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, signed_value(n) >= signed_value(m)}; }},
+    {"CMP/GT", CMP_GT, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, signed_value(n) > signed_value(m)}; }},
+    {"CMP/HI", CMP_HI, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, std::uint64_t{n} > m}; }},
+    {"CMP/HS", CMP_HS, fields::nm, [](u32 n, u32 m, bool) { return outcome{n, std::uint64_t{n} >= m}; }},
+    {"CMP/STR", CMP_STR, fields::nm,
      [](u32 n, u32 m, bool) {
        bool same = false;
        for (int shift = 0; shift < 32; shift += 8) same |= ((n >> shift) & 0xFF) == ((m >> shift) & 0xFF);
        return outcome{n, same};
      }},
-    {"CMP/PL", 0x4015, fields::n, [](u32 n, u32, bool) { return outcome{n, signed_value(n) > 0}; }},
-    {"CMP/PZ", 0x4011, fields::n, [](u32 n, u32, bool) { return outcome{n, signed_value(n) >= 0}; }},
-    {"DT", 0x4010, fields::n, [](u32 n, u32, bool) { return outcome{n - 1, n == 1}; }},
-    {"EXTSB", 0x600E, fields::nm,
+    {"CMP/PL", CMP_PL, fields::n, [](u32 n, u32, bool) { return outcome{n, signed_value(n) > 0}; }},
+    {"CMP/PZ", CMP_PZ, fields::n, [](u32 n, u32, bool) { return outcome{n, signed_value(n) >= 0}; }},
+    {"DT", DT, fields::n, [](u32 n, u32, bool) { return outcome{n - 1, n == 1}; }},
+    {"EXTSB", EXTS_B, fields::nm,
      [](u32, u32 m, bool t) { return outcome{static_cast<u32>(static_cast<std::int8_t>(m)), t}; }},
-    {"EXTSW", 0x600F, fields::nm,
+    {"EXTSW", EXTS_W, fields::nm,
      [](u32, u32 m, bool t) { return outcome{static_cast<u32>(static_cast<std::int16_t>(m)), t}; }},
-    {"EXTUB", 0x600C, fields::nm, [](u32, u32 m, bool t) { return outcome{static_cast<std::uint8_t>(m), t}; }},
-    {"EXTUW", 0x600D, fields::nm, [](u32, u32 m, bool t) { return outcome{static_cast<std::uint16_t>(m), t}; }},
+    {"EXTUB", EXTU_B, fields::nm, [](u32, u32 m, bool t) { return outcome{static_cast<std::uint8_t>(m), t}; }},
+    {"EXTUW", EXTU_W, fields::nm, [](u32, u32 m, bool t) { return outcome{static_cast<std::uint16_t>(m), t}; }},
 };
 
 const u32 boundaries[] = {0,      1,          2,          0x7F,       0x80,       0xFF,       0x7FFF,
@@ -114,14 +115,15 @@ class data_processing : public cpu_test {
       ++results[want.t];
 
       char text[32];
-      std::uint16_t word = f.pattern | n << 8;
+      std::uint16_t word;
       if (immediate) {
-        word |= imm;
+        word = f.kind == fields::i ? f.instruction(imm) : f.instruction(imm, n);
         std::snprintf(text, sizeof text, "%s $%X, R%u\n", f.mnemonic, imm, n);
       } else if (f.kind == fields::nm) {
-        word |= m << 4;
+        word = f.instruction(m, n);
         std::snprintf(text, sizeof text, "%s R%u, R%u\n", f.mnemonic, m, n);
       } else {
+        word = f.instruction(n);
         std::snprintf(text, sizeof text, "%s R%u\n", f.mnemonic, n);
       }
       ASSERT_EQ(step(word), text);
@@ -139,7 +141,7 @@ class data_processing : public cpu_test {
 
 TEST_F(data_processing, agree_with_independent_arithmetic) {
   for (const auto& f : forms) {
-    SCOPED_TRACE(testing::Message() << f.mnemonic << " " << std::hex << f.pattern);
+    SCOPED_TRACE(testing::Message() << f.mnemonic << " " << std::hex << f.instruction.match());
     check(f);
   }
 }
@@ -153,19 +155,19 @@ TEST_F(data_processing, worked_examples) {
     u32 new_rn;
     bool new_t;
   } cases[] = {
-      {0x312E, 0xFFFFFFFF, 0, 1, 0, 1},  // ADDC
-      {0x312E, 1, 2, 1, 4, 0},
-      {0x312E, 0xFFFFFFFF, 0xFFFFFFFF, 1, 0xFFFFFFFF, 1},
-      {0x312F, 0x7FFFFFFF, 1, 0, 0x80000000, 1},  // ADDV
-      {0x312F, 0x80000000, 0xFFFFFFFF, 0, 0x7FFFFFFF, 1},
-      {0x312F, 0xFFFFFFFF, 1, 1, 0, 0},
-      {0x3123, 0xFFFFFFFF, 1, 1, 0xFFFFFFFF, 0},           // CMP/GE: -1 < 1
-      {0x3126, 0xFFFFFFFF, 1, 0, 0xFFFFFFFF, 1},           // CMP/HI: unsigned
-      {0x212C, 0x41424344, 0x00000044, 0, 0x41424344, 1},  // CMP/STR
-      {0x212C, 0x01020304, 0x10203040, 1, 0x01020304, 0},
-      {0x4110, 0, 0, 1, 0xFFFFFFFF, 0},           // DT
-      {0x612E, 0, 0x00000080, 0, 0xFFFFFF80, 0},  // EXTS.B
-      {0x612F, 0, 0xABCD7FFF, 0, 0x00007FFF, 0},  // EXTS.W
+      {ADDC(2, 1), 0xFFFFFFFF, 0, 1, 0, 1},
+      {ADDC(2, 1), 1, 2, 1, 4, 0},
+      {ADDC(2, 1), 0xFFFFFFFF, 0xFFFFFFFF, 1, 0xFFFFFFFF, 1},
+      {ADDV(2, 1), 0x7FFFFFFF, 1, 0, 0x80000000, 1},
+      {ADDV(2, 1), 0x80000000, 0xFFFFFFFF, 0, 0x7FFFFFFF, 1},
+      {ADDV(2, 1), 0xFFFFFFFF, 1, 1, 0, 0},
+      {CMP_GE(2, 1), 0xFFFFFFFF, 1, 1, 0xFFFFFFFF, 0},  // -1 < 1
+      {CMP_HI(2, 1), 0xFFFFFFFF, 1, 0, 0xFFFFFFFF, 1},  // unsigned
+      {CMP_STR(2, 1), 0x41424344, 0x00000044, 0, 0x41424344, 1},
+      {CMP_STR(2, 1), 0x01020304, 0x10203040, 1, 0x01020304, 0},
+      {DT(1), 0, 0, 1, 0xFFFFFFFF, 0},
+      {EXTS_B(2, 1), 0, 0x00000080, 0, 0xFFFFFF80, 0},
+      {EXTS_W(2, 1), 0, 0xABCD7FFF, 0, 0x00007FFF, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.word << " " << c.rn << " " << c.rm);
@@ -188,12 +190,12 @@ TEST_F(data_processing, byte_stores_change_one_byte) {
     u32 address;
     std::uint8_t old_byte, new_byte;
   } cases[] = {
-      {0xCD0F, "AND.B $F, @(R0, GBR)\n", 0x100, 0, 0x23, 0x123, 0xA5, 0x05},
-      {0xCD0F, "AND.B $F, @(R0, GBR)\n", 0xFFFFFFF0, 0, 0x20, 0x10, 0xA5, 0x05},  // wraps
-      {0xCDFF, "AND.B $FF, @(R0, GBR)\n", 0x40, 0, 0, 0x40, 0x3C, 0x3C},
-      {0x0234, "MOV.B R3, @(R0, R2)\n", 0x100, 0x20, 0, 0x120, 0, 0x78},
-      {0x0234, "MOV.B R3, @(R0, R2)\n", 0xFFFFFFFF, 0x11, 0, 0x10, 0, 0x78},  // wraps
-      {0x0034, "MOV.B R3, @(R0, R0)\n", 0x80, 0, 0, 0x100, 0, 0x78},
+      {AND_B(0xF), "AND.B $F, @(R0, GBR)\n", 0x100, 0, 0x23, 0x123, 0xA5, 0x05},
+      {AND_B(0xF), "AND.B $F, @(R0, GBR)\n", 0xFFFFFFF0, 0, 0x20, 0x10, 0xA5, 0x05},  // wraps
+      {AND_B(0xFF), "AND.B $FF, @(R0, GBR)\n", 0x40, 0, 0, 0x40, 0x3C, 0x3C},
+      {MOV_B_R0(3, 2), "MOV.B R3, @(R0, R2)\n", 0x100, 0x20, 0, 0x120, 0, 0x78},
+      {MOV_B_R0(3, 2), "MOV.B R3, @(R0, R2)\n", 0xFFFFFFFF, 0x11, 0, 0x10, 0, 0x78},  // wraps
+      {MOV_B_R0(3, 0), "MOV.B R3, @(R0, R0)\n", 0x80, 0, 0, 0x100, 0, 0x78},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -225,10 +227,10 @@ TEST_F(data_processing, operandless_instructions) {
     const char* text;
     u32 sr, mach, macl, pc;
   } cases[] = {
-      {0x0009, "NOP\n", 0x3F3, 0x89ABCDEF, 0x76543210, 0x102},
-      {0x0008, "CLRT\n", 0x3F2, 0x89ABCDEF, 0x76543210, 0x102},
-      {0x0028, "CLRMAC\n", 0x3F3, 0, 0, 0x102},
-      {0x001B, "SLEEP\n", 0x3F3, 0x89ABCDEF, 0x76543210, 0x100},
+      {NOP(), "NOP\n", 0x3F3, 0x89ABCDEF, 0x76543210, 0x102},
+      {CLRT(), "CLRT\n", 0x3F2, 0x89ABCDEF, 0x76543210, 0x102},
+      {CLRMAC(), "CLRMAC\n", 0x3F3, 0, 0, 0x102},
+      {SLEEP(), "SLEEP\n", 0x3F3, 0x89ABCDEF, 0x76543210, 0x100},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

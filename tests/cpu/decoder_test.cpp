@@ -2,6 +2,7 @@
 #include <set>
 
 #include "cpu_fixture.h"
+#include "cputest_runner.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ constexpr std::array<documented_row, 55> documented = {{
     {0xF00F, 0x0004, FORMAT_NM},
 }};
 
+using namespace sh2_asm;
 using decoder = cpu_test;
 
 TEST_F(decoder, rows_carry_the_documented_masks_matches_and_formats) {
@@ -70,7 +72,7 @@ TEST_F(decoder, every_word_belongs_to_at_most_one_row_and_decodes_to_it) {
 TEST_F(decoder, counts_line_gives_the_implemented_and_covered_words) {
   build_decode_table();
   out::flush();
-  EXPECT_EQ(printed, "55 Implemented opcodes.\n19765/45771 instructions available.\n");
+  EXPECT_EQ(printed, cputest_counts);
 }
 
 TEST_F(decoder, sample_words) {
@@ -78,9 +80,9 @@ TEST_F(decoder, sample_words) {
     std::uint16_t word;
     handler_fn handler;
   } cases[] = {
-      {0x0000, invalid_opcode}, {0xFFFF, invalid_opcode}, {0xE000, invalid_opcode},
-      {0x000B, invalid_opcode}, {0x0009, opcode_table[0].handler}, {0x7FFF, opcode_table[2].handler},
-      {0x3F0C, opcode_table[1].handler},
+      {0x0000, invalid_opcode}, {0xFFFF, invalid_opcode}, {0xE000, invalid_opcode}, {0x000B, invalid_opcode},
+      {NOP(), opcode_table[0].handler}, {ADD_imm(0xFF, 15), opcode_table[2].handler},
+      {ADD(0, 15), opcode_table[1].handler},
   };
   for (const auto& c : cases) EXPECT_EQ(decode_lookup(c.word).handler, c.handler) << std::hex << c.word;
 }
@@ -114,24 +116,24 @@ TEST_F(decoder, invalid_opcode_dumps_the_registers_and_halts_without_changing_th
 // The countdown: armed at 2 by the branch's own step, so the branch's step
 // leaves 1, the slot's step fires, and nothing fires after that.
 TEST_F(decoder, delayed_branch_fires_once_after_exactly_one_instruction) {
-  load_words({0xA002, 0x0009, 0x0009, 0x0009, 0x0009});  // BRA to 8, NOPs
-  step(0xA002);
+  load_words({BRA(2), NOP(), NOP(), NOP(), NOP()});  // to 8
+  step(BRA(2));
   EXPECT_EQ(sh2_state.PC, 2u);
   EXPECT_EQ(sh2_state.delay_countdown, 1);
   EXPECT_EQ(sh2_state.branch_target, 8u);
-  step(0x0009);
+  step(NOP());
   EXPECT_EQ(sh2_state.PC, 8u);
   EXPECT_EQ(sh2_state.delay_countdown, 0);
-  for (int i = 0; i < 3; ++i) step(0x0009);
+  for (int i = 0; i < 3; ++i) step(NOP());
   EXPECT_EQ(sh2_state.PC, 14u) << "a fired branch must not fire again";
 }
 
 TEST_F(decoder, sleep_repeats_and_a_pending_branch_still_fires_after_it) {
-  EXPECT_EQ(step(0x001B), "SLEEP\n");
+  EXPECT_EQ(step(SLEEP()), "SLEEP\n");
   EXPECT_EQ(sh2_state.PC, 0u);
-  load_words({0xA010, 0x001B});  // BRA with SLEEP in its slot
-  step(0xA010);
-  step(0x001B);
+  load_words({BRA(0x10), SLEEP()});  // SLEEP in the slot
+  step(BRA(0x10));
+  step(SLEEP());
   EXPECT_EQ(sh2_state.PC, 0x24u);
 }
 

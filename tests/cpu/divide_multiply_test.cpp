@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <iterator>
 #include <random>
-#include <tuple>
 
 #include "cpu_fixture.h"
 #include "handlers.h"
@@ -14,10 +13,7 @@ namespace {
 using u32 = std::uint32_t;
 using u64 = std::uint64_t;
 using i64 = std::int64_t;
-
-auto fields(const sh2_registers& s) {
-  return std::tie(s.R, s.PC, s.PR, s.SR, s.GBR, s.VBR, s.MACH, s.MACL);
-}
+using namespace sh2_asm;
 
 // Operands biased towards the values where products and carries go wrong.
 u32 operand(std::mt19937& rng) {
@@ -30,23 +26,12 @@ u32 operand(std::mt19937& rng) {
   }
 }
 
-void put_bytes(u32 address, u64 value, int size) {
-  for (int i = 0; i < size; ++i) sh2_memory[address + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 u64 mac() { return u64{sh2_state.MACH} << 32 | sh2_state.MACL; }
 
 class divide_multiply : public cpu_test {
  protected:
   void randomize() {
-    for (auto& r : sh2_state.R) r = operand(rng);
-    sh2_state.PC = rng() & ~1u;
-    sh2_state.PR = rng();
-    sh2_state.SR = rng() & SR_WRITABLE;
-    sh2_state.GBR = rng();
-    sh2_state.VBR = rng();
-    sh2_state.MACH = operand(rng);
-    sh2_state.MACL = operand(rng);
+    randomize_registers(rng, [&] { return operand(rng); });
   }
   unsigned reg() { return rng() % 16; }
 
@@ -59,17 +44,17 @@ TEST_F(divide_multiply, division_examples) {
     u32 sr, rn, rm, want_sr, want_rn;
   } cases[] = {
       // DIV0S R1,R2 takes Q from R2 and M from R1; S and the mask stay.
-      {0x2217, 0x0F2, 0x80000000, 1, 0x1F3, 0x80000000},
-      {0x2217, 0x0F2, 0x80000000, 0xFFFFFFFF, 0x3F2, 0x80000000},
-      {0x2227, 0x001, 0x80000000, 0, 0x300, 0x80000000},  // DIV0S R2,R2
-      {0x2227, 0x301, 0x7FFFFFFF, 0, 0x000, 0x7FFFFFFF},
-      {0x0019, 0x3F3, 5, 5, 0x0F2, 5},  // DIV0U
+      {DIV0S(1, 2), 0x0F2, 0x80000000, 1, 0x1F3, 0x80000000},
+      {DIV0S(1, 2), 0x0F2, 0x80000000, 0xFFFFFFFF, 0x3F2, 0x80000000},
+      {DIV0S(2, 2), 0x001, 0x80000000, 0, 0x300, 0x80000000},
+      {DIV0S(2, 2), 0x301, 0x7FFFFFFF, 0, 0x000, 0x7FFFFFFF},
+      {DIV0U(), 0x3F3, 5, 5, 0x0F2, 5},
       // DIV1 R1,R2 twice from R2 = 1, R1 = 3: subtract, then add.
-      {0x3214, 0x000, 1, 3, 0x100, 0xFFFFFFFF},
-      {0x3214, 0x100, 0xFFFFFFFF, 3, 0x001, 1},
+      {DIV1(1, 2), 0x000, 1, 3, 0x100, 0xFFFFFFFF},
+      {DIV1(1, 2), 0x100, 0xFFFFFFFF, 3, 0x001, 1},
       // DIV1 R2,R2: the operand is the shifted value itself.
-      {0x3224, 0x001, 5, 0, 0x001, 0},
-      {0x3224, 0x101, 5, 0, 0x001, 22},
+      {DIV1(2, 2), 0x001, 5, 0, 0x001, 0},
+      {DIV1(2, 2), 0x101, 5, 0, 0x001, 22},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.word << " SR " << c.sr << " Rn " << c.rn);
@@ -106,8 +91,8 @@ TEST_F(divide_multiply, div1_follows_its_step_table) {
     want.R[n] = static_cast<u32>(subtract ? r - R[m] : r + R[m]);
     want.SR = (want.SR & ~(SR_Q | SR_T)) | (q ? SR_Q : 0) | (q == m_bit ? SR_T : 0);
     want.PC += 2;
-    step(static_cast<std::uint16_t>(0x3004 | n << 8 | m << 4));
-    ASSERT_EQ(fields(sh2_state), fields(want)) << "DIV1 R" << m << ", R" << n;
+    step(DIV1(m, n));
+    ASSERT_EQ(registers(sh2_state), registers(want)) << "DIV1 R" << m << ", R" << n;
   }
 }
 
@@ -127,10 +112,10 @@ TEST_F(divide_multiply, thirty_two_div1_steps_divide_64_by_32_bits) {
     R[0] = divisor;
     R[1] = high;
     R[2] = low;
-    step(0x0019);
+    step(DIV0U());
     for (int k = 0; k < 32; ++k) {
       rotate_low_through_t();
-      step(0x3104);  // DIV1 R0,R1
+      step(DIV1(0, 1));
     }
     rotate_low_through_t();
     ASSERT_EQ(R[2], (u64{high} << 32 | low) / divisor) << std::hex << high << ':' << low << " / " << divisor;
@@ -149,8 +134,9 @@ TEST_F(divide_multiply, dmuls_and_dmulu_give_the_exact_64_bit_product) {
     want.MACH = static_cast<u32>(product >> 32);
     want.MACL = static_cast<u32>(product);
     want.PC += 2;
-    step(static_cast<std::uint16_t>((is_signed ? 0x300D : 0x3005) | n << 8 | m << 4));
-    ASSERT_EQ(fields(sh2_state), fields(want)) << (is_signed ? "DMULS" : "DMULU") << std::hex << ' ' << x << ' ' << y;
+    step(is_signed ? DMULS(m, n) : DMULU(m, n));
+    ASSERT_EQ(registers(sh2_state), registers(want))
+        << (is_signed ? "DMULS" : "DMULU") << std::hex << ' ' << x << ' ' << y;
   }
 }
 
@@ -193,8 +179,8 @@ TEST_F(divide_multiply, mac_adds_the_product_to_the_accumulator_or_saturates) {
       want.MACL = outcome == 1 ? 0xFFFFFFFF : outcome == 2 ? 0 : static_cast<u32>(sum);
     }
     ++outcomes[word][saturating][outcome];
-    step(static_cast<std::uint16_t>((word ? 0x400F : 0x000F) | n << 8 | m << 4));
-    ASSERT_EQ(fields(sh2_state), fields(want))
+    step(word ? MAC_W(m, n) : MAC_L(m, n));
+    ASSERT_EQ(registers(sh2_state), registers(want))
         << (word ? "MAC.W" : "MAC.L") << " S=" << saturating << std::hex << ' ' << a << ' ' << b;
   }
   for (int w = 0; w < 2; ++w)
@@ -208,24 +194,23 @@ TEST_F(divide_multiply, mac_examples_at_the_saturation_bounds) {
     u32 mach, macl, x, y;  // x at Rn, y after it at Rm
     u32 want_mach, want_macl;
   } cases[] = {
-      // MAC.L @R1+,@R2+; u is the new MACH before clamping.
-      {0x021F, 0, 0, 0, 3, 0xFFFFFFFC, 0xFFFFFFFF, 0xFFFFFFF4},
-      {0x021F, 1, 0, 0, 0xFFFFFFFB, 1, 0xFFFFFFFF, 0xFFFFFFFB},
-      {0x021F, 1, 0xFFFFFFFF, 0xFFFFFFFB, 0, 0, 0xFFFFFFFF, 0xFFFFFFFB},
-      {0x021F, 1, 0xFFFFFFFF, 0xFFFFFFFB, 3, 1, 0xFFFFFFFF, 0xFFFFFFFE},
-      {0x021F, 1, 0x7FFF, 0x10, 5, 1, 0x7FFF, 0x15},                     // u = 32767
-      {0x021F, 1, 0x7FFF, 0xFFFFFFF0, 0x20, 1, 0x7FFF, 0xFFFFFFFF},      // u = 32768
-      {0x021F, 1, 0xFFFF8000, 5, 0xFFFFFFFD, 1, 0xFFFF8000, 2},          // u = -32768
-      {0x021F, 1, 0xFFFF8000, 0, 0xFFFFFFFF, 1, 0x00008000, 0},          // u = -32769
-      {0x021F, 1, 0x00008000, 0, 0, 0, 0xFFFF8000, 0},                   // h = -32768
-      {0x021F, 1, 0x12340001, 0, 0, 0, 0x00000001, 0},                   // h from bits 0-15
-      {0x033F, 0, 0, 7, 2, 5, 0, 17},                                    // MAC.L @R3+,@R3+
-      // MAC.W @R1+,@R2+
-      {0x421F, 1, 0x12345678, 0x40000000, 0x8000, 0x8000, 0x12345678, 0x7FFFFFFF},
-      {0x421F, 1, 0x12345678, 0x80000000, 0xFFFF, 0x0001, 0x12345678, 0x80000000},
-      {0x421F, 1, 0x12345678, 0x7FFFFFF0, 1, 1, 0x12345678, 0x7FFFFFF1},
-      {0x421F, 0, 0, 0xFFFFFFFF, 1, 1, 1, 0},
-      {0x421F, 0, 5, 0, 0xFFFF, 1, 4, 0xFFFFFFFF},
+      // u is the new MACH of MAC.L before clamping.
+      {MAC_L(1, 2), 0, 0, 0, 3, 0xFFFFFFFC, 0xFFFFFFFF, 0xFFFFFFF4},
+      {MAC_L(1, 2), 1, 0, 0, 0xFFFFFFFB, 1, 0xFFFFFFFF, 0xFFFFFFFB},
+      {MAC_L(1, 2), 1, 0xFFFFFFFF, 0xFFFFFFFB, 0, 0, 0xFFFFFFFF, 0xFFFFFFFB},
+      {MAC_L(1, 2), 1, 0xFFFFFFFF, 0xFFFFFFFB, 3, 1, 0xFFFFFFFF, 0xFFFFFFFE},
+      {MAC_L(1, 2), 1, 0x7FFF, 0x10, 5, 1, 0x7FFF, 0x15},                  // u = 32767
+      {MAC_L(1, 2), 1, 0x7FFF, 0xFFFFFFF0, 0x20, 1, 0x7FFF, 0xFFFFFFFF},   // u = 32768
+      {MAC_L(1, 2), 1, 0xFFFF8000, 5, 0xFFFFFFFD, 1, 0xFFFF8000, 2},       // u = -32768
+      {MAC_L(1, 2), 1, 0xFFFF8000, 0, 0xFFFFFFFF, 1, 0x00008000, 0},       // u = -32769
+      {MAC_L(1, 2), 1, 0x00008000, 0, 0, 0, 0xFFFF8000, 0},                // h = -32768
+      {MAC_L(1, 2), 1, 0x12340001, 0, 0, 0, 0x00000001, 0},                // h from bits 0-15
+      {MAC_L(3, 3), 0, 0, 7, 2, 5, 0, 17},
+      {MAC_W(1, 2), 1, 0x12345678, 0x40000000, 0x8000, 0x8000, 0x12345678, 0x7FFFFFFF},
+      {MAC_W(1, 2), 1, 0x12345678, 0x80000000, 0xFFFF, 0x0001, 0x12345678, 0x80000000},
+      {MAC_W(1, 2), 1, 0x12345678, 0x7FFFFFF0, 1, 1, 0x12345678, 0x7FFFFFF1},
+      {MAC_W(1, 2), 0, 0, 0xFFFFFFFF, 1, 1, 1, 0},
+      {MAC_W(1, 2), 0, 5, 0, 0xFFFF, 1, 4, 0xFFFFFFFF},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.word << " S " << c.s << " " << c.mach << ':' << c.macl);

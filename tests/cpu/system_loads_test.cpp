@@ -3,47 +3,36 @@
 // the target, the address register and PC change.
 #include <cstdint>
 #include <random>
-#include <tuple>
 
 #include "cpu_fixture.h"
 
 namespace {
 
-auto fields(const sh2_registers& s) {
-  return std::tie(s.R, s.PC, s.PR, s.SR, s.GBR, s.VBR, s.MACH, s.MACL);
-}
-
+using namespace sh2_asm;
 using system_loads = cpu_test;
 
 TEST_F(system_loads, each_form_loads_its_target_from_any_register) {
   const struct {
-    std::uint16_t word;
+    isa::bit_pattern instruction;
     std::uint32_t sh2_registers::*target;
     bool from_memory;
   } loads[] = {
-      {0x400E, &sh2_registers::SR, false},   {0x401E, &sh2_registers::GBR, false},
-      {0x402E, &sh2_registers::VBR, false},  {0x4007, &sh2_registers::SR, true},
-      {0x4017, &sh2_registers::GBR, true},   {0x4027, &sh2_registers::VBR, true},
-      {0x400A, &sh2_registers::MACH, false}, {0x401A, &sh2_registers::MACL, false},
-      {0x402A, &sh2_registers::PR, false},   {0x4006, &sh2_registers::MACH, true},
-      {0x4016, &sh2_registers::MACL, true},  {0x4026, &sh2_registers::PR, true},
+      {LDC_SR, &sh2_registers::SR, false},      {LDC_GBR, &sh2_registers::GBR, false},
+      {LDC_VBR, &sh2_registers::VBR, false},    {LDC_L_SR, &sh2_registers::SR, true},
+      {LDC_L_GBR, &sh2_registers::GBR, true},   {LDC_L_VBR, &sh2_registers::VBR, true},
+      {LDS_MACH, &sh2_registers::MACH, false},  {LDS_MACL, &sh2_registers::MACL, false},
+      {LDS_PR, &sh2_registers::PR, false},      {LDS_L_MACH, &sh2_registers::MACH, true},
+      {LDS_L_MACL, &sh2_registers::MACL, true}, {LDS_L_PR, &sh2_registers::PR, true},
   };
   std::mt19937 rng(1995);
   for (const auto& load : loads) {
     for (unsigned m = 0; m < 16; ++m) {
       for (int i = 0; i < 8; ++i) {
-        for (auto& r : sh2_state.R) r = rng();
-        sh2_state.PC = rng() & ~1u;
-        sh2_state.PR = rng();
-        sh2_state.SR = rng() & SR_WRITABLE;
-        sh2_state.GBR = rng();
-        sh2_state.VBR = rng();
-        sh2_state.MACH = rng();
-        sh2_state.MACL = rng();
+        randomize_registers(rng, [&] { return rng(); });
         const std::uint32_t value = i == 0 ? 0xFFFFFFFF : rng();
         if (load.from_memory) {
           sh2_state.R[m] = rng() % (memory_size - 3);  // any alignment
-          for (int b = 0; b < 4; ++b) sh2_memory[sh2_state.R[m] + b] = static_cast<std::uint8_t>(value >> (8 * b));
+          put_bytes(sh2_state.R[m], value, 4);
         } else {
           sh2_state.R[m] = value;
         }
@@ -51,8 +40,8 @@ TEST_F(system_loads, each_form_loads_its_target_from_any_register) {
         want.*load.target = load.target == &sh2_registers::SR ? value & 0x3F3 : value;
         if (load.from_memory) want.R[m] += 4;
         want.PC += 2;
-        step(static_cast<std::uint16_t>(load.word | m << 8));
-        ASSERT_EQ(fields(sh2_state), fields(want)) << std::hex << "word " << (load.word | m << 8);
+        step(load.instruction(m));
+        ASSERT_EQ(registers(sh2_state), registers(want)) << std::hex << "word " << load.instruction(m);
       }
     }
   }

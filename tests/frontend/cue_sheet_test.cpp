@@ -9,11 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "raw_sector.h"
 #include "run_program.h"
 
 namespace {
 
-constexpr std::uint64_t sector = 2352;
+constexpr std::uint64_t sector = raw_sector::size;
 
 struct span {
   std::string file;  // in the sheet's folder

@@ -8,12 +8,10 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "cue_sheet.h"
 #include "raw_sector.h"
 #include "ruvo_test.h"
 
@@ -27,6 +25,7 @@ namespace {
 
 using namespace ruvo_test;
 using test_support::finish_program;
+using test_support::read_file;
 using test_support::start_program;
 using test_support::wait_for_output;
 
@@ -234,23 +233,13 @@ cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
   return image;
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
-
 // The bundled sample's one-second tone: its raw image from track 2's INDEX 01,
 // as the sheet gives it.
 cue_image bundled_sample() {
-  const std::string sheet = read_file(SAMPLE_CUE_PATH);
-  int minutes = 0, seconds = 0, frames = 0;
-  std::sscanf(sheet.substr(sheet.find("INDEX 01", sheet.find("TRACK 02"))).c_str(),
-              "INDEX 01 %d:%d:%d", &minutes, &seconds, &frames);
-  const auto index01 =
-      static_cast<std::size_t>((minutes * 60 + seconds) * raw_sector::frames_per_second + frames) *
-      cd_sector;
+  cue_sheet sheet;
+  EXPECT_EQ(parse_cue_sheet(SAMPLE_CUE_PATH, read_file(SAMPLE_CUE_PATH), sheet), 1);
   return {test_support::make_temp_dir(), SAMPLE_CUE_PATH, "RUVO SAMPLE DISC",
-          read_file(SAMPLE_RAW_PATH).substr(index01)};
+          read_file(SAMPLE_RAW_PATH).substr(audio_spans(sheet, 2).at(0).offset)};
 }
 
 // The output is silence (SDL plays it while the output opens, paused), then
@@ -391,12 +380,13 @@ cue_image make_audio_file_image(const audio_file_case& c) {
   return image;
 }
 
+constexpr int cd_rate = raw_sector::audio_rate;
 const audio_file_case audio_file_cases[] = {
-    {"Wave", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, true},
-    {"FlacCalledWave", "WAVE", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, true},
-    {"Aiff", "AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 44100, 2, true},
-    {"Motorola", "MOTOROLA", SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, 44100, 2, true},
-    {"Mp3", "MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100, 2, false},
+    {"Wave", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 2, true},
+    {"FlacCalledWave", "WAVE", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, cd_rate, 2, true},
+    {"Aiff", "AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, cd_rate, 2, true},
+    {"Motorola", "MOTOROLA", SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, cd_rate, 2, true},
+    {"Mp3", "MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, cd_rate, 2, false},
     {"MonoWaveAt48kHz", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, false},
 };
 

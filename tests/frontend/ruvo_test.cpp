@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "raw_sector.h"
@@ -98,12 +97,7 @@ fake_drive make_fake_drive() {
   return drive;
 }
 
-std::string requests(const fake_drive& drive) {
-  std::ifstream file(drive.log);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
+std::string requests(const fake_drive& drive) { return test_support::read_file(drive.log); }
 
 test_support::run_options through_shell(const fake_drive& drive) {
   test_support::run_options options = drive.options;

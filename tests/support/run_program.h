@@ -71,5 +71,7 @@ std::string asan_options_for_preloading();
 
 // Writes bytes to a file, replacing it.
 void write_file(const std::string& path, const std::string& bytes);
+// The bytes of a file; empty when it cannot be read.
+std::string read_file(const std::string& path);
 
 }  // namespace test_support
