@@ -6,7 +6,6 @@
 #include <semaphore.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,13 +34,10 @@ char buffers[buffer_count][writer_buffer_size + line_reserve];
 
 }  // namespace
 
-buffer_state state{buffers[0], buffers[0] + buffer_size, false};
+buffer_state state{buffers[0], buffers[0] + buffer_size, 0};
+volatile std::sig_atomic_t break_signal = 0;
 
 namespace {
-
-static_assert(std::atomic<char*>::is_always_lock_free, "the signal handler reads the cursor");
-static_assert(std::atomic<std::uint32_t>::is_always_lock_free,
-              "the signal handler reads the count written");
 
 // The buffer being filled, and its place among the buffers.
 char* buffer = buffers[0];
@@ -50,61 +46,37 @@ std::size_t filling = 0;
 void* capture_target = nullptr;
 capture_sink capture = nullptr;
 
-// While flush() or finish() writes, a break signal is only recorded here and
-// acted on when the writing is done, so that no line goes out twice.
-volatile std::sig_atomic_t writing = 0;
-volatile std::sig_atomic_t caught = 0;
-
 constexpr int break_signals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// A semaphore one thread waits on. To sleep and be woken costs the waker a
-// system call and an interrupt on the sleeper's CPU, tens of microseconds on
-// a virtual machine, and the other thread mostly comes sooner than that when
-// each has a CPU. So a wait spins first, for a while, if the last wait was
-// that short. On a busy machine, where the other thread may have no CPU to
-// itself, waits are long and spinning would only take time from it: there
-// they sleep at once.
-struct waiter {
-  sem_t semaphore{};
-  bool spin = true;  // the last wait was short; used by the waiting thread only
-};
-
-constexpr long long spin_limit_ns = 50'000;
-
-long long now_ns() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+// Only records the first break, and has the next line that ends call flush(),
+// which ends the run on the normal path. Every trace line ends there, and so
+// the run stops at the next step boundary.
+void on_break(int signal_number) {
+  if (break_signal == 0) break_signal = signal_number;
+  state.line_at_once = 1;
 }
 
-void take(waiter& w) {
-  if (sem_trywait(&w.semaphore) == 0) return;
-  const long long start = now_ns();
-  if (w.spin) {
-    while (now_ns() - start < spin_limit_ns)
-      if (sem_trywait(&w.semaphore) == 0) return;
+void take(sem_t& semaphore) {
+  while (sem_wait(&semaphore) != 0) {
   }
-  while (sem_wait(&w.semaphore) != 0) {
-  }
-  w.spin = now_ns() - start < spin_limit_ns;
 }
 
-// The writer thread's side. The tracing thread hands a buffer over by posting
-// `handed` and takes the next one back from `empty`; the semaphores also
-// order the bytes stored in a buffer before the writer reads them, and the
-// writer's reading before the buffer is filled again. Buffers go out in the
-// order handed over, by write(), so the file offset moves as if the tracing
-// thread wrote them itself. At most one thread writes at a time: the tracing
-// thread writes only once the writer has caught up.
+// The writer thread's side: plain double buffering. The tracing thread hands
+// a buffer over by posting `handed` and takes the other one back from
+// `empty`; the semaphores also order the bytes stored in a buffer before the
+// writer reads them, and the writer's reading before the buffer is filled
+// again. Buffers go out in the order handed over, by write(), so the file
+// offset moves as if the tracing thread wrote them itself. Once the first
+// buffer has been handed over, one buffer is always either being written or
+// free in `empty`, so taking `empty` once more waits for the writer to catch
+// up; only then does the tracing thread write itself.
 struct writer_record {
   bool wanted = false;   // a regular file or a pipe: start at the first full buffer
   bool to_pipe = false;  // widened when the thread starts
   bool running = false;  // the thread has started; if it cannot, the tracing thread writes
-  waiter handed;         // buffers handed over and not yet taken; the writer waits
-  waiter empty;          // buffers written, free to fill again; the tracing thread waits
-  std::size_t sizes[buffer_count]{};            // bytes to write from each buffer handed over
-  std::uint32_t handed_count = 0;               // tracing thread only
-  std::atomic<std::uint32_t> written_count{0};  // stored by the writer only
+  sem_t handed{};        // buffers handed over and not yet taken; the writer waits
+  sem_t empty{};         // buffers written, free to fill again; the tracing thread waits
+  std::size_t sizes[buffer_count]{};  // bytes to write from each buffer handed over
 };
 writer_record writer;
 
@@ -127,7 +99,7 @@ bool wait_until_writable() {
 }
 
 // Writes everything, waiting while standard output would block; returns
-// the errno of a write that cannot succeed, or 0. Async-signal-safe.
+// the errno of a write that cannot succeed, or 0.
 int write_all(const char* bytes, std::size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(STDOUT_FILENO, bytes, size);
@@ -143,17 +115,8 @@ int write_all(const char* bytes, std::size_t size) {
   return 0;
 }
 
-// Returns once the writer has written every buffer handed over, so that what
-// the caller writes next lands after them. Async-signal-safe: a break signal
-// waits here. A writer that fails ends the process, so this ends too.
-void wait_for_writer() {
-  const timespec pause{0, 50'000};
-  while (writer.written_count.load(std::memory_order_acquire) != writer.handed_count)
-    nanosleep(&pause, nullptr);
-}
-
 // Ends the process by the signal, as if it had never been caught, so that the
-// shell sees what stopped it. Async-signal-safe.
+// shell sees what stopped it.
 [[noreturn]] void end_by(int signal_number) {
   struct sigaction default_action {};
   default_action.sa_handler = SIG_DFL;
@@ -167,53 +130,14 @@ void wait_for_writer() {
   _exit(128 + signal_number);
 }
 
-// The whole lines buffered go out after those handed to the writer, the
-// partial one being traced does not, and the process ends by the signal.
-// What went out before always ended at a line end (see flush), so the output
-// stays whole lines. If the write fails there is no one to tell but the
-// shell, which sees the signal. Async-signal-safe.
-[[noreturn]] void stop(int signal_number) {
-  wait_for_writer();
-  const auto size = buffered();
-  std::atomic_signal_fence(std::memory_order_acquire);
-  write_all(buffer, whole_lines(size, size));
-  end_by(signal_number);
-}
-
-// Break signals are blocked in the writer thread, so this runs on the
-// tracing thread, which owns the buffer being filled.
-void on_break(int signal_number) {
-  if (writing != 0) {
-    if (caught == 0) caught = signal_number;
-    return;
-  }
-  stop(signal_number);
-}
-
-void begin_writing() {
-  writing = 1;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-}
-
-// A signal that came while writing ends the run now, between lines.
-void end_writing() {
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  writing = 0;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-  if (caught != 0) {
-    writing = 1;  // a further signal does not start a second stop
-    stop(caught);
-  }
-}
-
 // A write that cannot succeed: the trace is incomplete, so the run ends now
 // with the cause on standard error, and nothing more is traced or written.
 // Called by either thread; _exit ends both.
 [[noreturn]] void fail(int error) {
   // Put together without the string library, which cputest does not load.
   char message[256];
-  const int length =
-      std::snprintf(message, sizeof message, "Cannot write to standard output: %s!\n", std::strerror(error));
+  const int length = std::snprintf(message, sizeof message,
+                                   "Cannot write to standard output: %s!\n", std::strerror(error));
   const auto size = std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof message - 1);
   [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, message, size);
   _exit(1);
@@ -223,8 +147,7 @@ void* write_handed_over(void*) {
   for (std::size_t next = 0;; next = (next + 1) % buffer_count) {
     take(writer.handed);
     if (const int error = write_all(buffers[next], writer.sizes[next]); error != 0) fail(error);
-    writer.written_count.fetch_add(1, std::memory_order_release);
-    sem_post(&writer.empty.semaphore);
+    sem_post(&writer.empty);
   }
 }
 
@@ -246,8 +169,7 @@ void widen_pipe() {
 // and leaves a pipe as it found it.
 // Break signals are blocked in it from birth.
 bool start_writer() {
-  if (sem_init(&writer.handed.semaphore, 0, 0) != 0 ||
-      sem_init(&writer.empty.semaphore, 0, buffer_count - 1) != 0)
+  if (sem_init(&writer.handed, 0, 0) != 0 || sem_init(&writer.empty, 0, buffer_count - 1) != 0)
     return false;
   sigset_t breaks, previous;
   sigemptyset(&breaks);
@@ -265,15 +187,14 @@ bool start_writer() {
 void hand_over(std::size_t size) {
   const std::size_t all = buffered();
   writer.sizes[filling] = size;
-  ++writer.handed_count;
-  sem_post(&writer.handed.semaphore);
+  sem_post(&writer.handed);
   take(writer.empty);
   filling = (filling + 1) % buffer_count;
   char* const next = buffers[filling];
   std::memcpy(next, buffer + size, all - size);
   buffer = next;
   state.limit = next + writer_buffer_size;
-  state.cursor.store(next + (all - size), std::memory_order_relaxed);
+  state.cursor = next + (all - size);
 }
 
 // Writes the first `size` bytes of the buffer and keeps the rest at its start.
@@ -281,28 +202,41 @@ void write_out(std::size_t size) {
   const std::size_t all = buffered();
   if (const int error = write_all(buffer, size); error != 0) fail(error);
   std::memmove(buffer, buffer + size, all - size);
-  state.cursor.store(buffer + (all - size), std::memory_order_relaxed);
+  state.cursor = buffer + (all - size);
 }
 
-// At the end of the process the last line goes out even if it is partial,
-// after everything handed to the writer.
+// The end of a run that a break stopped: the lines handed to the writer, then
+// the whole lines buffered; the partial one being traced is dropped. What
+// went out before always ended at a line end (see flush), so the output stays
+// whole lines. If the write fails, the run ends as any failed write does.
+[[noreturn]] void stop() {
+  if (writer.running) take(writer.empty);
+  const std::size_t size = buffered();
+  write_out(whole_lines(size, size));
+  end_by(break_signal);
+}
+
+// At the end of the process everything goes out after what was handed to the
+// writer, the last line even if it is partial; after a break, see stop().
 void finish() {
   if (capture != nullptr) {
     flush();
     return;
   }
-  begin_writing();
-  wait_for_writer();
+  if (break_signal != 0) stop();
+  if (writer.running) take(writer.empty);
   write_out(buffered());
-  end_writing();
+  // Too late to cost a line, but the shell is still told of the break.
+  if (break_signal != 0) end_by(break_signal);
 }
 
 }  // namespace
 
 void flush() {
+  if (break_signal != 0 && capture == nullptr) stop();
   const std::size_t size = buffered();
   if (capture != nullptr) {
-    state.cursor.store(buffer, std::memory_order_relaxed);
+    state.cursor = buffer;
     capture(capture_target, buffer, size);
     return;
   }
@@ -311,7 +245,6 @@ void flush() {
   // the buffer could not make room.
   if (whole == 0 && size > line_reserve) whole = size;
   if (whole == 0) return;
-  begin_writing();
   if (writer.wanted) {
     writer.wanted = false;
     if (writer.to_pipe) widen_pipe();
@@ -322,7 +255,8 @@ void flush() {
   } else {
     write_out(whole);
   }
-  end_writing();
+  // A break that came while writing ends the run now, between lines.
+  if (break_signal != 0) stop();
 }
 
 void capture_into(void* target, capture_sink sink) {
@@ -331,7 +265,7 @@ void capture_into(void* target, capture_sink sink) {
   capture = sink;
 }
 
-void discard() { state.cursor.store(buffer, std::memory_order_relaxed); }
+void discard() { state.cursor = buffer; }
 
 void start() {
   // A closed standard output would be taken by the next file opened.
@@ -347,8 +281,9 @@ void start() {
   struct sigaction action {};
   action.sa_handler = on_break;
   sigemptyset(&action.sa_mask);
-  for (int s : break_signals) sigaddset(&action.sa_mask, s);
   // Restarted reads and writes: a signal must not look like an I/O error.
+  // A write blocked on a full pipe or terminal goes on when the signal has
+  // been recorded, since the lines it holds must go out whole.
   action.sa_flags = SA_RESTART;
   for (int s : break_signals) {
     struct sigaction previous {};

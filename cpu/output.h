@@ -11,14 +11,16 @@
 // it is a regular file or a pipe a writer thread writes a full buffer while
 // the trace fills another.
 // A write that fails for good ends the process with a message on standard
-// error; SIGINT, SIGTERM and SIGHUP end it once every complete line is out.
+// error. SIGINT, SIGTERM and SIGHUP are only recorded by their handler, which
+// also has the next line that ends call flush(): there, on the normal path,
+// every complete line goes out and the process ends by that signal.
 // The conversions understood are those of format.h.
 #pragma once
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,23 +41,19 @@ inline constexpr std::size_t buffer_size = 256 * 1024;
 inline constexpr std::size_t line_reserve = 512;
 
 struct buffer_state {
-  // Next free byte. A break signal's handler writes out the whole lines
-  // before it, so it is atomic and moves only past bytes already stored.
-  std::atomic<char*> cursor;
-  char* limit;        // flushed as soon as the cursor passes this
-  bool line_at_once;  // standard output is a terminal
+  char* cursor;  // next free byte
+  char* limit;   // flushed as soon as the cursor passes this
+  // Each line goes out as it ends: standard output is a terminal, or a break
+  // has come. A break's handler sets it, hence its type.
+  volatile std::sig_atomic_t line_at_once;
 };
 extern buffer_state state;
 
-[[gnu::always_inline]] inline char* cursor() {
-  return state.cursor.load(std::memory_order_relaxed);
-}
-// Moves the cursor past bytes just stored. The fence keeps the compiler from
-// storing the cursor ahead of them; it costs no instruction.
-[[gnu::always_inline]] inline void advance_to(char* end) {
-  std::atomic_signal_fence(std::memory_order_release);
-  state.cursor.store(end, std::memory_order_relaxed);
-}
+[[gnu::always_inline]] inline char* cursor() { return state.cursor; }
+[[gnu::always_inline]] inline void advance_to(char* end) { state.cursor = end; }
+
+// The first break signal that came since start(), or 0.
+extern volatile std::sig_atomic_t break_signal;
 
 // Writes out what is buffered. To standard output only whole lines go out: a
 // partial last line stays at the start of the buffer until it is complete or
@@ -79,7 +77,8 @@ inline void capture_into(std::string* text) {
 void discard();
 // Decides, once, whether each line goes out at once (terminal) or in big
 // writes, arranges for the buffer to be written when the process ends, and
-// takes over SIGINT, SIGTERM and SIGHUP (unless they are ignored).
+// records SIGINT, SIGTERM and SIGHUP (unless they are ignored); a process
+// that ends after one ends by it.
 void start();
 // Appends bytes of any length (the %s path).
 void append(const char* bytes, std::size_t size);
@@ -319,7 +318,7 @@ template <format_text F, typename... Args>
     end = detail::render<F, segments, 0>(cursor(), args...);
     advance_to(end);
   }
-  if (end > state.limit || (ends_line && state.line_at_once)) flush();
+  if (end > state.limit || (ends_line && state.line_at_once != 0)) flush();
 }
 
 }  // namespace out

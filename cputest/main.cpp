@@ -60,7 +60,9 @@ load_result load(int file, std::uint32_t expected) {
   return {address, 0};
 }
 
-// Kept out of main so that the loop gets the registers to itself.
+// Kept out of main so that the loop gets the registers to itself. A break
+// ends the process in the output path, at the next line it prints (see
+// output.h), so the loop has nothing to check for it.
 [[gnu::noinline]] void trace(std::uint32_t end) {
   sh2_state.PC = 0;
   sh2_state.SR = 0;
@@ -110,6 +112,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // A break while loading ends the run before anything is traced.
+  if (out::break_signal != 0) return 1;
   build_decode_table();
   trace(load_end.loaded);
   return 0;

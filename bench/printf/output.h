@@ -4,6 +4,7 @@
 // instead of the real one.
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,8 @@ namespace out {
 
 void flush();
 void start();
+// The baseline takes no breaks of its own: a break ends it by default.
+inline volatile std::sig_atomic_t break_signal = 0;
 
 namespace detail {
 
