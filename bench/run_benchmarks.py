@@ -5,9 +5,10 @@ For each workload: cputest with standard output to /dev/null, to a regular
 file and into a pipe read by cat to /dev/null, the same trace printed with one
 printf per line (the baseline), and cat reading the finished trace to
 /dev/null and into a pipe to another cat (the floors: what reading the output,
-and passing it through a pipe as it comes, cost). Reports traced lines per second (medians), peak resident memory, the
-start-up on a two-byte file against an empty C++ program built with the same
-flags (hyperfine), and the load of a 16 MiB file.
+and passing it through a pipe as it comes, cost). Reports traced lines per
+second (medians), peak resident memory, the start-up on a two-byte file against
+an empty C++ program built with the same flags (hyperfine), and the load of a
+16 MiB file.
 
 Rates are taken from process time (user and system), which other jobs on a
 shared machine disturb far less than the wall clock; on a quiet machine the
