@@ -154,8 +154,9 @@ void* write_handed_over(void*) {
 // A pipe holds 64 KiB unless asked for more, so a buffer would reach the
 // reader in sixteen pieces, the writer waking it and then waiting for it to
 // drain each one. On two CPUs shared by both threads and the reader, that
-// made the fastest traces run at two thirds of their speed to /dev/null; a
-// pipe that takes a whole buffer at once brought them to 85-90%. The system
+// made the fastest traces run at under three fifths of their speed to
+// /dev/null; a pipe that takes a whole buffer at once brought them to about
+// four fifths. The system
 // may refuse (EPERM past /proc/sys/fs/pipe-max-size or the user's share of
 // pipe memory), and buffers then go in pieces. A pipe made larger by whoever
 // shares it is left so.
@@ -197,6 +198,12 @@ void hand_over(std::size_t size) {
   state.cursor = next + (all - size);
 }
 
+// Returns once the writer has written every buffer handed over, so that what
+// the tracing thread writes next lands after them (see writer_record).
+void wait_for_writer() {
+  if (writer.running) take(writer.empty);
+}
+
 // Writes the first `size` bytes of the buffer and keeps the rest at its start.
 void write_out(std::size_t size) {
   const std::size_t all = buffered();
@@ -210,7 +217,7 @@ void write_out(std::size_t size) {
 // went out before always ended at a line end (see flush), so the output stays
 // whole lines. If the write fails, the run ends as any failed write does.
 [[noreturn]] void stop() {
-  if (writer.running) take(writer.empty);
+  wait_for_writer();
   const std::size_t size = buffered();
   write_out(whole_lines(size, size));
   end_by(break_signal);
@@ -224,7 +231,7 @@ void finish() {
     return;
   }
   if (break_signal != 0) stop();
-  if (writer.running) take(writer.empty);
+  wait_for_writer();
   write_out(buffered());
   // Too late to cost a line, but the shell is still told of the break.
   if (break_signal != 0) end_by(break_signal);
