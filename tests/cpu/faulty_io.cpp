@@ -9,6 +9,7 @@
 //                               N to the process, then waits 300 ms to write
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -26,10 +27,18 @@ namespace {
 void pause_once() {
   static const char* marker = std::getenv("FAULTY_IO_READ_PAUSE");
   if (marker == nullptr) return;
+  // The test signals as soon as the marker exists: signals stay blocked from
+  // before it is made until ppoll lets them in, so one that comes in between
+  // still ends the wait instead of leaving the whole ten seconds to sleep.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &previous);
   close(open(marker, O_WRONLY | O_CREAT, 0644));
   marker = nullptr;
   const timespec ten_seconds{10, 0};
-  nanosleep(&ten_seconds, nullptr);
+  ppoll(nullptr, 0, &ten_seconds, &previous);
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
 }  // namespace
