@@ -1,11 +1,13 @@
 // From instruction words to handlers: the table of implemented patterns, the
-// 65536-entry table built from it once, and the execution step.
+// 65536-entry table built from it, and the execution step.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <limits>
+#include <span>
 #include <stdexcept>
 
 #include "instruction_set.h"
@@ -65,8 +67,10 @@ inline constexpr opcode_row default_row{0, 0, FORMAT_0, invalid_opcode};
 // The number the counts line gives: the rows of the finished instruction set.
 inline constexpr int implemented_opcodes = 55;
 
-inline constexpr std::size_t opcode_rows = 55;
-extern const std::array<opcode_row, opcode_rows> opcode_table;
+// The rows of the instruction groups, which list them with their handlers
+// (data_processing.h, branches.h, system_loads.h, divide_multiply.h), in
+// table order (opcode_table.cpp).
+extern const std::span<const opcode_row> opcode_table;
 
 // One entry per instruction word: the number of the opcode_table row it
 // belongs to, counted from 1, or 0 for none (the default row). A byte is all
@@ -75,8 +79,9 @@ extern const std::array<opcode_row, opcode_rows> opcode_table;
 // pages its words index.
 using row_number = std::uint8_t;
 extern const std::array<row_number, 0x10000> decode_table;
-// The handler of each row number: invalid_opcode, then opcode_table's.
-extern const std::array<handler_fn, opcode_rows + 1> row_handlers;
+// The handler of each row number: invalid_opcode, then opcode_table's, and
+// invalid_opcode for the numbers that no row has.
+extern const std::array<handler_fn, std::numeric_limits<row_number>::max() + 1> row_handlers;
 
 opcode_row decode_lookup(std::uint32_t word);
 // Prints the counts line of the decode table.

@@ -1,70 +1,67 @@
-// The implemented instructions, one row each: the pattern (instruction_set.h)
-// and the handler, in the order the decoder tries them; and the decode table
-// that the compiler derives from them. The patterns are disjoint, so the
-// order never changes a decoding.
+// The table of the implemented instructions, assembled from the rows that the
+// instruction groups list beside their handlers, and the decode table that
+// the compiler derives from it. The patterns are disjoint, so the order never
+// changes a decoding.
+#include "branches.h"
+#include "data_processing.h"
 #include "decoder.h"
-#include "handlers.h"
+#include "divide_multiply.h"
 #include "output.h"
+#include "system_loads.h"
 
-using namespace isa;
+namespace {
 
-constexpr std::array<opcode_row, opcode_rows> opcode_table = {{
-    row(NOP, op_nop),
-    row(ADD, op_add),
-    row(ADD_imm, op_add_imm),
-    row(ADDC, op_addc),
-    row(ADDV, op_addv),
-    row(AND, op_and),
-    row(AND_imm, op_and_imm),
-    row(AND_B, op_and_b),
-    row(BF, op_bf),
-    row(BF_S, op_bf_s),
-    row(BT, op_bt),
-    row(BT_S, op_bt_s),
-    row(CLRMAC, op_clrmac),
-    row(CLRT, op_clrt),
-    row(CMP_EQ, op_cmp_eq),
-    row(CMP_GE, op_cmp_ge),
-    row(CMP_GT, op_cmp_gt),
-    row(CMP_HI, op_cmp_hi),
-    row(CMP_HS, op_cmp_hs),
-    row(CMP_PL, op_cmp_pl),
-    row(CMP_PZ, op_cmp_pz),
-    row(CMP_STR, op_cmp_str),
-    row(CMP_EQ_imm, op_cmp_eq_imm),
-    row(DIV0S, op_div0s),
-    row(DIV0U, op_div0u),
-    row(DIV1, op_div1),
-    row(DMULS, op_dmuls),
-    row(DMULU, op_dmulu),
-    row(DT, op_dt),
-    row(EXTS_B, op_exts_b),
-    row(EXTS_W, op_exts_w),
-    row(EXTU_B, op_extu_b),
-    row(EXTU_W, op_extu_w),
-    row(SLEEP, op_sleep),
-    row(BRA, op_bra),
-    row(BRAF, op_braf),
-    row(BSR, op_bsr),
-    row(BSRF, op_bsrf),
-    row(JMP, op_jmp),
-    row(JSR, op_jsr),
-    row(LDC_SR, op_ldc_sr),
-    row(LDC_GBR, op_ldc_gbr),
-    row(LDC_VBR, op_ldc_vbr),
-    row(LDC_L_SR, op_ldc_l_sr),
-    row(LDC_L_GBR, op_ldc_l_gbr),
-    row(LDC_L_VBR, op_ldc_l_vbr),
-    row(LDS_MACH, op_lds_mach),
-    row(LDS_MACL, op_lds_macl),
-    row(LDS_PR, op_lds_pr),
-    row(LDS_L_MACH, op_lds_l_mach),
-    row(LDS_L_MACL, op_lds_l_macl),
-    row(LDS_L_PR, op_lds_l_pr),
-    row(MAC_L, op_mac_l),
-    row(MAC_W, op_mac_w),
-    row(MOV_B_R0, op_mov_b_r0),
-}};
+// The next count rows of one group's list.
+struct run {
+  std::span<const opcode_row> group;
+  std::size_t count;
+};
+
+// The table order is the order the instructions were implemented in, which
+// interleaves the groups. Rows that a group lists beyond its runs come after
+// all the runs, group by group.
+constexpr run table_order[] = {
+    {data_processing::rows, 8},   // NOP to AND.B
+    {branches::rows, 4},          // BF to BT/S
+    {data_processing::rows, 11},  // CLRMAC to CMP/EQ #imm
+    {divide_multiply::rows, 5},   // DIV0S to DMULU
+    {data_processing::rows, 6},   // DT to SLEEP
+    {branches::rows, 6},          // BRA to JSR
+    {system_loads::rows, 12},     // LDC and LDS
+    {divide_multiply::rows, 2},   // MAC.L and MAC.W
+    {data_processing::rows, 1},   // MOV.B
+};
+constexpr std::span<const opcode_row> groups[] = {data_processing::rows, branches::rows, system_loads::rows,
+                                                  divide_multiply::rows};
+
+consteval std::size_t count_rows() {
+  std::size_t count = 0;
+  for (const auto group : groups) count += group.size();
+  return count;
+}
+
+consteval std::array<opcode_row, count_rows()> assemble() {
+  std::array<opcode_row, count_rows()> table{};
+  std::size_t next = 0;
+  std::size_t taken[std::size(groups)] = {};  // of each group's rows
+  const auto take = [&](std::size_t group, std::size_t count) {
+    if (taken[group] + count > groups[group].size()) throw "a run past the end of its group";
+    while (count-- > 0) table[next++] = groups[group][taken[group]++];
+  };
+  for (const run& r : table_order) {
+    std::size_t group = 0;
+    while (groups[group].data() != r.group.data()) ++group;
+    take(group, r.count);
+  }
+  for (std::size_t group = 0; group < std::size(groups); ++group) take(group, groups[group].size() - taken[group]);
+  return table;
+}
+
+constexpr auto all_rows = assemble();
+
+}  // namespace
+
+constexpr std::span<const opcode_row> opcode_table = all_rows;
 
 namespace {
 
@@ -74,11 +71,11 @@ namespace {
 // operand bits.
 consteval std::array<row_number, 0x10000> expand_rows() {
   std::array<row_number, 0x10000> table{};
-  for (std::size_t row = 0; row < opcode_rows; ++row) {
-    const auto operand_bits = static_cast<std::uint16_t>(~opcode_table[row].mask);
+  for (std::size_t row = 0; row < all_rows.size(); ++row) {
+    const auto operand_bits = static_cast<std::uint16_t>(~all_rows[row].mask);
     std::uint16_t operands = operand_bits;
     for (;;) {
-      table[opcode_table[row].match | operands] = static_cast<row_number>(row + 1);
+      table[all_rows[row].match | operands] = static_cast<row_number>(row + 1);
       if (operands == 0) break;
       operands = static_cast<std::uint16_t>((operands - 1) & operand_bits);
     }
@@ -86,16 +83,20 @@ consteval std::array<row_number, 0x10000> expand_rows() {
   return table;
 }
 
-consteval std::array<handler_fn, opcode_rows + 1> handlers_by_row() {
-  std::array<handler_fn, opcode_rows + 1> handlers{default_row.handler};
-  for (std::size_t row = 0; row < opcode_rows; ++row) handlers[row + 1] = opcode_table[row].handler;
+using handler_array = std::remove_const_t<decltype(row_handlers)>;
+static_assert(all_rows.size() < handler_array{}.size(), "a row number for every row");
+
+consteval handler_array handlers_by_row() {
+  handler_array handlers{};
+  handlers.fill(default_row.handler);
+  for (std::size_t row = 0; row < all_rows.size(); ++row) handlers[row + 1] = all_rows[row].handler;
   return handlers;
 }
 
 }  // namespace
 
 constexpr std::array<row_number, 0x10000> decode_table = expand_rows();
-constexpr std::array<handler_fn, opcode_rows + 1> row_handlers = handlers_by_row();
+constexpr handler_array row_handlers = handlers_by_row();
 
 namespace {
 

@@ -48,6 +48,23 @@ struct bit_pattern {
     return count;
   }
 
+  // Where the field of a letter lies: its lowest bit and its width.
+  struct place {
+    int shift;
+    int width;
+  };
+  constexpr place field(char letter) const {
+    place found{0, 0};
+    for (int bit = 0; bit < 16; ++bit) {
+      if (at(bit) != letter) continue;
+      if (found.width == 0) found.shift = bit;
+      if (bit != found.shift + found.width) throw std::invalid_argument("a field in one piece");
+      ++found.width;
+    }
+    if (found.width == 0) throw std::invalid_argument("a letter of the pattern");
+    return found;
+  }
+
   // The word with the operands in its fields, taken from bit 0 up, each cut
   // to its field's width. For every form here that is the order of the
   // manual's assembly syntax: ADD(m, n) for ADD Rm,Rn, ADD_imm(i, n) for
@@ -86,6 +103,32 @@ struct instruction {
     return P(operands...);
   }
 };
+
+// The operand in field L of a word of the instruction, the inverse of
+// encoding: operand<'m'>(JMP, JMP(3)) is 3. Mask and shift come from the
+// pattern at compile time. An 8-bit field comes as std::uint8_t, the type that
+// immediates are printed by.
+template <char L, bit_pattern P>
+constexpr auto operand(instruction<P>, std::uint16_t word) {
+  constexpr bit_pattern::place bits = P.field(L);
+  if constexpr (bits.width == 8)
+    return static_cast<std::uint8_t>(word >> bits.shift);
+  else
+    return (unsigned{word} >> bits.shift) & ((1u << bits.width) - 1);
+}
+
+// The operand as a two's complement number of its field's width: an 8-bit
+// field as std::int8_t, a wider one as std::int32_t.
+template <char L, bit_pattern P>
+constexpr auto signed_operand(instruction<P> form, std::uint16_t word) {
+  constexpr int width = P.field(L).width;
+  if constexpr (width == 8) {
+    return static_cast<std::int8_t>(operand<L>(form, word));
+  } else {
+    constexpr unsigned sign = 1u << (width - 1);
+    return static_cast<std::int32_t>((operand<L>(form, word) ^ sign) - sign);
+  }
+}
 
 // In the order of the decoder's table.
 inline constexpr instruction<"0000000000001001"> NOP;           // NOP
