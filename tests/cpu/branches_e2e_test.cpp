@@ -37,16 +37,12 @@ std::string image(const std::vector<placed>& code) {
   return program_bytes(words);
 }
 
-std::string prefix(const std::vector<placed>& code, u32 address) {
-  return trace_prefix(address, word_at(code, address));
-}
-
 void expect_runs(const std::vector<program>& programs) {
   for (const auto& p : programs) {
     SCOPED_TRACE(p.name);
     std::string trace;
-    for (const auto& [address, text] : p.steps) trace += prefix(p.code, address) + text + "\n";
-    if (p.dump) trace += prefix(p.code, p.dump->PC) + register_dump(word_at(p.code, p.dump->PC), *p.dump);
+    for (const auto& [address, text] : p.steps) trace += trace_line(address, word_at(p.code, address), text);
+    if (p.dump) trace += halt_line(word_at(p.code, p.dump->PC), *p.dump);
     expect_trace(image(p.code), trace);
   }
 }

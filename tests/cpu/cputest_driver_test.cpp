@@ -20,19 +20,19 @@ TEST(cputest_driver, traces_a_file_until_pc_reaches_its_size) {
       {"empty file", "", ""},
       {"one NOP", program_bytes({NOP()}), "00000000 0009: NOP\n"},
       {"big-endian NOP is no instruction", std::string("\x00\x09", 2),
-       "00000000 0900: " + register_dump(0x0900, {})},
+       halt_line(0x0900, {})},
       {"delayed branch over a word", program_bytes({NOP(), BRA(1), CLRT(), 0x0000, NOP()}),
        "00000000 0009: NOP\n00000002 A001: BRA $1 (1)\n00000004 0008: CLRT\n00000008 0009: NOP\n"},
       // The last byte pairs with a zero byte of memory; then the run goes on into
       // zeros and halts.
       {"odd size", std::string("\x09\x00\x09", 3),
-       "00000000 0009: NOP\n00000002 0009: NOP\n00000004 0000: " + register_dump(0x0000, {.PC = 4})},
+       "00000000 0009: NOP\n00000002 0009: NOP\n" + halt_line(0x0000, {.PC = 4})},
       {"delayed branch as the last word never reaches its slot", program_bytes({BRA(1)}),
        "00000000 A001: BRA $1 (1)\n"},
       {"branch to exactly the size ends the run", program_bytes({BRA(0), NOP()}),
        "00000000 A000: BRA $0 (0)\n00000002 0009: NOP\n"},
       {"branch past the size runs into zeros", program_bytes({BRA(1), NOP()}),
-       "00000000 A001: BRA $1 (1)\n00000002 0009: NOP\n00000006 0000: " + register_dump(0x0000, {.PC = 6})},
+       "00000000 A001: BRA $1 (1)\n00000002 0009: NOP\n" + halt_line(0x0000, {.PC = 6})},
       // MOV.B turns the NOP that follows it into CLRT after the trace loop has
       // already fetched the word ahead.
       {"a store into the next word runs what it stored",
@@ -50,7 +50,7 @@ TEST(cputest_driver, traces_a_file_until_pc_reaches_its_size) {
        }(),
        [] {
          std::string trace = "00000000 7101: ADD $1, R1\n";
-         for (std::uint32_t i = 0; i < 21; ++i) trace += trace_prefix(2 + 2 * i, ADD(1, 1)) + "ADD R1, R1\n";
+         for (std::uint32_t i = 0; i < 21; ++i) trace += trace_line(2 + 2 * i, ADD(1, 1), "ADD R1, R1");
          return trace + "0000002C 412B: JMP @R1\n0000002E 0009: NOP\n00200004 0009: NOP\n";
        }()},
   };
@@ -111,7 +111,7 @@ TEST(cputest_driver, a_file_that_fills_memory_exactly_is_loaded) {
   std::string bytes(0x1000000, '\0');
   bytes[0] = 0x09;  // NOP, then the zero word halts
   bytes[0xFFFFFF] = 0x5A;
-  expect_trace(bytes, "00000000 0009: NOP\n00000002 0000: " + register_dump(0x0000, {.PC = 2}));
+  expect_trace(bytes, "00000000 0009: NOP\n" + halt_line(0x0000, {.PC = 2}));
 }
 
 TEST(cputest_driver, sleep_repeats_until_interrupted) {

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "cputest_runner.h"
@@ -96,7 +94,7 @@ TEST(cputest_io, a_non_blocking_output_waits_for_a_slow_reader) {
   std::string program, trace = cputest_header;
   for (std::uint32_t address = 0; address < 0x80000; address += 2) {
     program += program_bytes({NOP()});
-    trace += trace_prefix(address, NOP()) + "NOP\n";
+    trace += trace_line(address, NOP(), "NOP");
   }
   const program_result r = test_support::run_program(
       shell(R"({ FAULTY_IO_NONBLOCKING_STDOUT=1 LD_PRELOAD="$FAULTY_IO" "$CPUTEST" "$1"; echo "status $?" >&2; } |
@@ -163,12 +161,7 @@ TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.term_signal, c.signal);
     EXPECT_EQ(r.err, "");
-    std::string out = r.out;
-    if (c.to == file) {
-      std::ostringstream text;
-      text << std::ifstream(trace, std::ios::binary).rdbuf();
-      out = text.str();
-    }
+    const std::string out = c.to == file ? test_support::read_file(trace) : r.out;
     // The trace goes as far as it went, and ends where a line ends.
     std::string expected = c.while_loading ? cputest_banner : cputest_header;
     while (!c.while_loading && expected.size() < out.size()) expected += sleep_line;
@@ -201,10 +194,9 @@ TEST(cputest_io, a_trace_to_a_file_leaves_the_offset_at_its_end) {
     const program_result r =
         test_support::run_program(shell(c.script, program, scratch), with_faults());
     EXPECT_EQ(r.exit_status, 0);
-    std::ostringstream text;
-    text << std::ifstream(scratch, std::ios::binary).rdbuf();
-    EXPECT_EQ(text.str().size(), c.file.size());
-    EXPECT_TRUE(text.str() == c.file);
+    const std::string text = test_support::read_file(scratch);
+    EXPECT_EQ(text.size(), c.file.size());
+    EXPECT_TRUE(text == c.file);
   }
 }
 

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "run_program.h"
 #include "sh2_program.h"
@@ -44,11 +46,24 @@ inline void expect_trace(const std::string& bytes, const std::string& trace) {
   EXPECT_EQ(r.exit_status, 0);
 }
 
-// What a trace line starts with: the address and the word there.
-std::string trace_prefix(std::uint32_t address, std::uint16_t word);
+// The expected traces.
+
+// A trace line: the address, the word there and its handler's text.
+std::string trace_line(std::uint32_t address, std::uint16_t word, std::string_view text);
 
 // The line of a SLEEP at address 0, which repeats until the run is stopped.
 inline const std::string sleep_line = "00000000 001B: SLEEP\n";
+
+// Code from address 0, each word with the text of its trace line.
+struct listed {
+  std::uint16_t word;
+  std::string text;
+};
+using listing = std::vector<listed>;
+
+// The file of the listing's words, and its trace when it runs straight through.
+std::string listing_bytes(const listing& code);
+std::string listing_trace(const listing& code);
 
 // The register dump of a state in which only the listed registers changed.
 struct dump_values {
@@ -56,4 +71,6 @@ struct dump_values {
   std::uint32_t PC = 0, PR = 0, SR = 0, MACH = 0, MACL = 0, GBR = 0, VBR = 0;
 };
 
-std::string register_dump(std::uint16_t word, const dump_values& v);
+// The last line of a run that halts at an unimplemented word, at v.PC: the
+// register dump.
+std::string halt_line(std::uint16_t word, const dump_values& v);

@@ -1,6 +1,5 @@
-// The register loads, divisions and multiplies through the real cputest
-// binary: every trace text, and small programs whose effects the closing
-// register dump (at a 0x0000 word) shows.
+// The register loads through the real cputest binary: small programs whose
+// effects the closing register dump (at a 0x0000 word) shows.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -11,36 +10,6 @@ namespace {
 
 using namespace sh2_asm;
 
-struct line {
-  std::uint16_t word;
-  const char* text;
-};
-
-// Trace lines as the driver prints them for code running from address 0.
-std::string trace_of(const std::vector<line>& code, std::string& bytes) {
-  std::string trace;
-  for (const auto& l : code) {
-    trace += trace_prefix(static_cast<std::uint32_t>(bytes.size()), l.word) + l.text + "\n";
-    bytes += program_bytes({l.word});
-  }
-  return trace;
-}
-
-TEST(cputest_loads_multiply, every_instruction_prints_its_text) {
-  const std::vector<line> code = {
-      {LDC_SR(10), "LDC R10, SR"}, {LDC_GBR(11), "LDC R11, GBR"}, {LDC_VBR(12), "LDC R12, VBR"},
-      {LDC_L_SR(13), "LDC.L @R13+, SR"}, {LDC_L_GBR(14), "LDC.L @R14+, GBR"},
-      {LDC_L_VBR(15), "LDC.L @R15+, VBR"}, {LDS_MACH(0), "LDS R0, MACH"}, {LDS_MACL(1), "LDS R1, MACL"},
-      {LDS_PR(2), "LDS R2, PR"}, {LDS_L_MACH(3), "LDS.L @R3, MACH"}, {LDS_L_MACL(4), "LDS.L @R4, MACL"},
-      {LDS_L_PR(15), "LDS.L @R15, PR"}, {DIV0S(1, 2), "DIV0S R1, R2"}, {DIV0U(), "DIV0U"},
-      {DIV1(11, 10), "DIV1 R11, R10"}, {DMULS(13, 12), "DMULS R13, R12"}, {DMULU(15, 14), "DMULU R15, R14"},
-      {MAC_L(1, 2), "MAC.L @R1+, @R2+"}, {MAC_W(12, 11), "MAC.W @R12+, @R11+"},
-  };
-  std::string bytes;
-  const std::string trace = trace_of(code, bytes);
-  expect_trace(bytes, trace);
-}
-
 TEST(cputest_loads_multiply, load_programs_leave_the_registers_the_dump_shows) {
   const auto dump = [](auto&& set) {
     dump_values v;
@@ -49,7 +18,7 @@ TEST(cputest_loads_multiply, load_programs_leave_the_registers_the_dump_shows) {
   };
   const struct {
     const char* name;
-    std::vector<line> code;  // from address 0, followed by the word 0x0000
+    listing code;  // followed by the word 0x0000
     std::uint32_t data_at;
     std::string data;
     dump_values registers;   // PC is the address of the 0x0000 word
@@ -93,18 +62,14 @@ TEST(cputest_loads_multiply, load_programs_leave_the_registers_the_dump_shows) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string bytes;
-    std::string trace = trace_of(c.code, bytes);
+    std::string bytes = listing_bytes(c.code) + program_bytes({0x0000});
     dump_values registers = c.registers;
-    registers.PC = static_cast<std::uint32_t>(bytes.size());
-    trace += trace_of({{0x0000, ""}}, bytes);
-    trace.pop_back();  // the dump completes the 0x0000 word's line
-    trace += register_dump(0x0000, registers);
+    registers.PC = static_cast<std::uint32_t>(bytes.size()) - 2;
     if (!c.data.empty()) {
       bytes.resize(c.data_at, '\0');
       bytes += c.data;
     }
-    expect_trace(bytes, trace);
+    expect_trace(bytes, listing_trace(c.code) + halt_line(0x0000, registers));
   }
 }
 
