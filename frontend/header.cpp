@@ -15,9 +15,6 @@ saturn_game current_game{};
 
 namespace {
 
-constexpr char saturn_hardware_id[] = "SEGA SEGASATURN ";
-static_assert(sizeof saturn_hardware_id - 1 == hardware_id.length);
-
 // Input devices that a disc may ask for and that are not emulated, tested in
 // this order.
 struct input_device {
@@ -70,7 +67,7 @@ bool scan_decimal(const char*& at, const char* end, std::int32_t& value) {
 
 // The device information as sscanf(text, "CD-%d/%d", &disc_number, &disc_count)
 // reads it: the text starts in the 8-byte field and runs on to its first zero
-// byte, here at the latest the end of the 3584 bytes read (where the record's
+// byte, here at the latest the end of the area read (where the record's
 // zero disc_count would have ended it anyway). A number the scan does not reach
 // keeps its value.
 void scan_disc_numbers() {
@@ -99,7 +96,7 @@ int read_header() {
 }
 
 int validify_header() {
-  if (std::strncmp(field_text(hardware_id), saturn_hardware_id, hardware_id.length) != 0)
+  if (std::strncmp(field_text(hardware_id), saturn_hardware_id.data(), hardware_id.length) != 0)
     return error(
         "Invalid CD Header. Make sure there is a Saturn CD in the\n"
         "drive and that the CD is clean and free of scratches.\n");

@@ -1,5 +1,5 @@
-// The disc's initial-program area: the 256-byte header and the bytes after it,
-// as the drive delivers them from its first byte on.
+// The disc's initial-program area: the header and the bytes after it, as the
+// drive delivers them from its first byte on (header_layout.h).
 #pragma once
 
 #include <array>
@@ -16,16 +16,16 @@ struct saturn_game {
   std::int32_t disc_number;                 // first number of "CD-n/m", 0 until parsed
 };
 
-// The text routines run from one field into the next, so the 3584 bytes must lie
-// in disc order with nothing between them.
-static_assert(offsetof(saturn_game, ip_body) == 256);
-static_assert(offsetof(saturn_game, disc_count) == 3584);
-static_assert(offsetof(saturn_game, disc_number) == 3588);
-static_assert(sizeof(saturn_game) == 3592);
+// The text routines run from one field into the next, so the area's bytes must
+// lie in disc order with nothing between them.
+static_assert(offsetof(saturn_game, ip_body) == header_size);
+static_assert(offsetof(saturn_game, disc_count) == area_size);
+static_assert(offsetof(saturn_game, disc_number) == area_size + sizeof(std::int32_t));
+static_assert(sizeof(saturn_game) == area_size + 2 * sizeof(std::int32_t));
 
 extern saturn_game current_game;
 
-// Reads the first 3584 bytes of the disc's user data from the disc source
+// Reads the area, the first bytes of the disc's user data, from the disc source
 // that emulate_bios has opened (a drive or an image, see disc_source.h) into
 // current_game. 1 when both reads were complete, else 0 after the message.
 int read_header();

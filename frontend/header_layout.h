@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 // A fixed-width field of the header; text fields carry no terminator.
 struct header_field {
@@ -27,6 +28,10 @@ constexpr header_field master_sp{0xE8, 4};
 constexpr header_field slave_sp{0xEC, 4};
 constexpr header_field first_read_address{0xF0, 4};
 constexpr header_field first_read_size{0xF4, 4};
+
+// What the hardware field of a Saturn disc holds.
+constexpr std::string_view saturn_hardware_id = "SEGA SEGASATURN ";
+static_assert(saturn_hardware_id.size() == hardware_id.length);
 
 // The header, the bytes read after it, and both together.
 constexpr std::size_t header_size = 256;

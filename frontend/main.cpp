@@ -9,7 +9,7 @@
 namespace {
 
 void intro() {
-  put_text("ruvo v0.1.4 by the ruvo developers\n");
+  put_text("ruvo v" RUVO_VERSION " by the ruvo developers\n");
   put_text("Use -h for help\n\n");
 }
 
@@ -46,5 +46,5 @@ int main(int argc, char** argv) {
   intro();
   if (break_point() || parse_options(argc, argv) != 1) return finish(0);
   if (break_point()) return finish(0);
-  return finish(emulate_bios(user_cddevice == 1 ? cddevice.c_str() : "/dev/cdrom"));
+  return finish(emulate_bios(user_cddevice == 1 ? cddevice.c_str() : default_cddevice));
 }

@@ -13,7 +13,7 @@ namespace {
 
 void help() {
   put_format("Usage: %s [-<mhi>] <-d device>\n", program_name.c_str());
-  put_text("  -d device  -  Set the CD Device to <device>. Default is /dev/cdrom\n");
+  put_format("  -d device  -  Set the CD Device to <device>. Default is %s\n", default_cddevice);
   put_text("  -i         -  Show CDROM header and quit\n");
   put_text("  -m         -  Play CDROM Music (CD Audio)\n");
   put_text("  -h         -  Show this help\n");

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
                  argc > 0 ? argv[0] : "make_disc_header");
     return 2;
   }
-  put_text(hardware_id, "SEGA SEGASATURN ");
+  put_text(hardware_id, saturn_hardware_id);
   put_text(maker_id, "RUVO DEVELOPERS");
   put_text(product_number, "RV-00014");
   put_text(version, "V1.004");

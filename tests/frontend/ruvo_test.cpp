@@ -41,7 +41,7 @@ void put_text(std::string& image, header_field field, std::string_view text) {
 std::string valid_image() {
   using namespace std::string_literals;
   std::string image(area_size, '\0');
-  put_text(image, hardware_id, "SEGA SEGASATURN ");
+  put_text(image, hardware_id, saturn_hardware_id);
   put_text(image, maker_id, "RUVO TESTS");
   put_text(image, product_number, "T-1234");
   put_text(image, version, "V1.000");

@@ -14,7 +14,7 @@
 
 namespace ruvo_test {
 
-inline const std::string banner = "ruvo v0.1.4 by the ruvo developers\nUse -h for help\n\n";
+inline const std::string banner = "ruvo v" RUVO_VERSION " by the ruvo developers\nUse -h for help\n\n";
 
 // The usage text as ruvo prints it when started under its build path.
 std::string usage();
