@@ -24,7 +24,9 @@ case $mode in --check | --update) ;; *) usage ;; esac
 
 # The commands of each example. {cputest}, {ruvo} and {samples} stand for the
 # programs and the sample directory: shown as a reader would type them, run
-# from the build tree. "echo $?" shows the previous command's exit status.
+# from the build tree under the names shown (ruvo's usage text repeats its
+# name), and a program starts its line. "echo $?" shows the previous command's
+# exit status.
 commands() {
   case $1 in
   cputest-sample)
@@ -39,6 +41,10 @@ commands() {
   cputest-full)
     # Standard output that cannot be written.
     echo '{cputest} {samples}/sample.sh2 > /dev/full'
+    echo 'echo $?'
+    ;;
+  ruvo-help)
+    echo '{ruvo} -h'
     echo 'echo $?'
     ;;
   ruvo-info)
@@ -76,13 +82,14 @@ substitute() {
 session() {
   local line status=0
   local -a real shown
-  real=("$(printf '%q' "$build/cputest/cputest")" "$(printf '%q' "$build/frontend/ruvo")"
-        "$(printf '%q' "$build/samples")")
   if [ "$2" = md ]; then
     shown=(build/default/cputest/cputest build/default/frontend/ruvo build/default/samples)
   else
     shown=(cputest ruvo /usr/share/doc/ruvo/examples)
   fi
+  real=("exec -a $(printf '%q' "${shown[0]}") $(printf '%q' "$build/cputest/cputest")"
+        "exec -a $(printf '%q' "${shown[1]}") $(printf '%q' "$build/frontend/ruvo")"
+        "$(printf '%q' "$build/samples")")
   commands "$1" >"$work/commands" || { echo "unknown example '$1'" >&2; return 1; }
   mkdir -p "$work/run"
   while IFS= read -r line; do
@@ -91,7 +98,7 @@ session() {
       echo "$status"
     else
       status=0
-      (cd "$work/run" && sh -c "$(substitute "$line" "${real[@]}")" 2>&1 </dev/null) || status=$?
+      (cd "$work/run" && bash -c "$(substitute "$line" "${real[@]}")" 2>&1 </dev/null) || status=$?
     fi
   done <"$work/commands"
 }
