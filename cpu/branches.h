@@ -47,49 +47,49 @@ void delayed_branch_to(std::uint32_t target) {
 }
 
 template <out::format_text text>
-void op_bf() {  // if T = 0: PC = A + 4 + 2 x d8
+void op_bf() {
   const auto d = signed_field<'d'>(BF);
   branch_if(!t_set(), d);
   out::print<text>(d, d);
 }
 
 template <out::format_text text>
-void op_bf_s() {  // if T = 0: delayed PC = A + 4 + 2 x d8
+void op_bf_s() {
   const auto d = signed_field<'d'>(BF_S);
   delayed_branch_if(!t_set(), d);
   out::print<text>(d, d);
 }
 
 template <out::format_text text>
-void op_bt() {  // if T = 1: PC = A + 4 + 2 x d8
+void op_bt() {
   const auto d = signed_field<'d'>(BT);
   branch_if(t_set(), d);
   out::print<text>(d, d);
 }
 
 template <out::format_text text>
-void op_bt_s() {  // if T = 1: delayed PC = A + 4 + 2 x d8
+void op_bt_s() {
   const auto d = signed_field<'d'>(BT_S);
   delayed_branch_if(t_set(), d);
   out::print<text>(d, d);
 }
 
 template <out::format_text text>
-void op_bra() {  // delayed PC = A + 4 + 2 x d12
+void op_bra() {
   const auto d = signed_field<'d'>(BRA);
   delayed_branch_to(relative_target(d));
   out::print<text>(d, d);
 }
 
 template <out::format_text text>
-void op_braf() {  // delayed PC = A + Rm
+void op_braf() {
   const unsigned m = field<'m'>(BRAF);
   delayed_branch_to(sh2_state.PC + R[m]);
   out::print<text>(m);
 }
 
 template <out::format_text text>
-void op_bsr() {  // PR = A, delayed PC = A + 4 + 2 x d12
+void op_bsr() {
   const auto d = signed_field<'d'>(BSR);
   sh2_state.PR = sh2_state.PC;
   delayed_branch_to(relative_target(d));
@@ -97,7 +97,7 @@ void op_bsr() {  // PR = A, delayed PC = A + 4 + 2 x d12
 }
 
 template <out::format_text text>
-void op_bsrf() {  // PR = A, delayed PC = A + Rm
+void op_bsrf() {
   const unsigned m = field<'m'>(BSRF);
   sh2_state.PR = sh2_state.PC;
   delayed_branch_to(sh2_state.PC + R[m]);
@@ -105,34 +105,35 @@ void op_bsrf() {  // PR = A, delayed PC = A + Rm
 }
 
 template <out::format_text text>
-void op_jmp() {  // delayed PC = Rm + 4
+void op_jmp() {
   const unsigned m = field<'m'>(JMP);
   delayed_branch_to(R[m] + 4);
   out::print<text>(m);
 }
 
 template <out::format_text text>
-void op_jsr() {  // PR = A, delayed PC = Rm + 4
+void op_jsr() {
   const unsigned m = field<'m'>(JSR);
   sh2_state.PR = sh2_state.PC;
   delayed_branch_to(R[m] + 4);
   out::print<text>(m);
 }
 
-// The pattern, the handler and the text of each row. The displacements print
-// as the words they sign-extend to, in hexadecimal and decimal; BRA alone
-// prints its decimal unsigned, so -2 shows as 4294967294.
+// The pattern, the handler and the text of each row, and what it does; A is
+// the branch's address. The displacements print as the words they
+// sign-extend to, in hexadecimal and decimal; BRA alone prints its decimal
+// unsigned, so -2 shows as 4294967294.
 constexpr opcode_row rows[] = {
-    row(BF, op_bf<"BF $%X (%d)\n">),
-    row(BF_S, op_bf_s<"BF/S $%X (%d)\n">),
-    row(BT, op_bt<"BT $%X (%d)\n">),
-    row(BT_S, op_bt_s<"BT/S $%X (%d)\n">),
-    row(BRA, op_bra<"BRA $%X (%lu)\n">),
-    row(BRAF, op_braf<"BRAF @R%d\n">),
-    row(BSR, op_bsr<"BSR $%X (%d)\n">),
-    row(BSRF, op_bsrf<"BSRF @R%d\n">),
-    row(JMP, op_jmp<"JMP @R%d\n">),
-    row(JSR, op_jsr<"JSR @R%d\n">),
+    row(BF, op_bf<"BF $%X (%d)\n">),        // if T = 0: PC = A + 4 + 2 x d8
+    row(BF_S, op_bf_s<"BF/S $%X (%d)\n">),  // if T = 0: delayed PC = A + 4 + 2 x d8
+    row(BT, op_bt<"BT $%X (%d)\n">),        // if T = 1: PC = A + 4 + 2 x d8
+    row(BT_S, op_bt_s<"BT/S $%X (%d)\n">),  // if T = 1: delayed PC = A + 4 + 2 x d8
+    row(BRA, op_bra<"BRA $%X (%lu)\n">),    // delayed PC = A + 4 + 2 x d12
+    row(BRAF, op_braf<"BRAF @R%d\n">),      // delayed PC = A + Rm
+    row(BSR, op_bsr<"BSR $%X (%d)\n">),     // PR = A, delayed PC = A + 4 + 2 x d12
+    row(BSRF, op_bsrf<"BSRF @R%d\n">),      // PR = A, delayed PC = A + Rm
+    row(JMP, op_jmp<"JMP @R%d\n">),         // delayed PC = Rm + 4
+    row(JSR, op_jsr<"JSR @R%d\n">),         // PR = A, delayed PC = Rm + 4
 };
 
 }  // namespace

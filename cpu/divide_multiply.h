@@ -40,7 +40,7 @@ std::pair<std::uint32_t, std::uint32_t> pop_operands() {
 }
 
 template <out::format_text text>
-void op_div0s() {  // Q = Rn bit 31, M = Rm bit 31, T = Q != M
+void op_div0s() {
   const std::uint32_t q = bit31(R[field<'n'>(DIV0S)]), m = bit31(R[field<'m'>(DIV0S)]);
   set_sr_bit(SR_Q, q != 0);
   set_sr_bit(SR_M, m != 0);
@@ -50,7 +50,7 @@ void op_div0s() {  // Q = Rn bit 31, M = Rm bit 31, T = Q != M
 }
 
 template <out::format_text text>
-void op_div0u() {  // M = Q = T = 0
+void op_div0u() {
   sh2_state.SR &= ~(SR_M | SR_Q | SR_T);
   next_instruction();
   out::print<text>();
@@ -83,14 +83,14 @@ void op_div1() {
 }
 
 template <out::format_text text>
-void op_dmuls() {  // MACH:MACL = Rn x Rm, signed
+void op_dmuls() {
   set_mac(static_cast<std::uint64_t>(signed_product(R[field<'n'>(DMULS)], R[field<'m'>(DMULS)])));
   next_instruction();
   out::print<text>(field<'m'>(DMULS), field<'n'>(DMULS));
 }
 
 template <out::format_text text>
-void op_dmulu() {  // MACH:MACL = Rn x Rm, unsigned
+void op_dmulu() {
   set_mac(std::uint64_t{R[field<'n'>(DMULU)]} * R[field<'m'>(DMULU)]);
   next_instruction();
   out::print<text>(field<'m'>(DMULU), field<'n'>(DMULU));
@@ -147,15 +147,15 @@ void op_mac_w() {
   out::print<text>(field<'m'>(MAC_W), field<'n'>(MAC_W));
 }
 
-// The pattern, the handler and the text of each row.
+// The pattern, the handler and the text of each row, and what it does.
 constexpr opcode_row rows[] = {
-    row(DIV0S, op_div0s<"DIV0S R%d, R%d\n">),
-    row(DIV0U, op_div0u<"DIV0U\n">),
-    row(DIV1, op_div1<"DIV1 R%d, R%d\n">),
-    row(DMULS, op_dmuls<"DMULS R%d, R%d\n">),
-    row(DMULU, op_dmulu<"DMULU R%d, R%d\n">),
-    row(MAC_L, op_mac_l<"MAC.L @R%d+, @R%d+\n">),
-    row(MAC_W, op_mac_w<"MAC.W @R%d+, @R%d+\n">),
+    row(DIV0S, op_div0s<"DIV0S R%d, R%d\n">),       // Q = Rn bit 31, M = Rm bit 31, T = Q != M
+    row(DIV0U, op_div0u<"DIV0U\n">),                // M = Q = T = 0
+    row(DIV1, op_div1<"DIV1 R%d, R%d\n">),          // one step of Rn / Rm
+    row(DMULS, op_dmuls<"DMULS R%d, R%d\n">),       // MACH:MACL = Rn x Rm, signed
+    row(DMULU, op_dmulu<"DMULU R%d, R%d\n">),       // MACH:MACL = Rn x Rm, unsigned
+    row(MAC_L, op_mac_l<"MAC.L @R%d+, @R%d+\n">),   // MACH:MACL += long at Rn x long at Rm
+    row(MAC_W, op_mac_w<"MAC.W @R%d+, @R%d+\n">),   // MACH:MACL += word at Rn x word at Rm
 };
 
 }  // namespace
