@@ -46,8 +46,6 @@ inline void expect_trace(const std::string& bytes, const std::string& trace) {
   EXPECT_EQ(r.exit_status, 0);
 }
 
-// The expected traces.
-
 // A trace line: the address, the word there and its handler's text.
 std::string trace_line(std::uint32_t address, std::uint16_t word, std::string_view text);
 
@@ -71,6 +69,5 @@ struct dump_values {
   std::uint32_t PC = 0, PR = 0, SR = 0, MACH = 0, MACL = 0, GBR = 0, VBR = 0;
 };
 
-// The last line of a run that halts at an unimplemented word, at v.PC: the
-// register dump.
+// The last line of a run that halts at the unimplemented word at v.PC.
 std::string halt_line(std::uint16_t word, const dump_values& v);

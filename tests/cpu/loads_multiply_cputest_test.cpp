@@ -1,5 +1,6 @@
-// The register loads through the real cputest binary: small programs whose
-// effects the closing register dump (at a 0x0000 word) shows.
+// Small programs through the real cputest binary: register loads whose effects
+// the closing register dump (at a 0x0000 word) shows, and byte stores that
+// rewrite the code ahead.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -71,6 +72,25 @@ TEST(cputest_loads_multiply, load_programs_leave_the_registers_the_dump_shows) {
     }
     expect_trace(bytes, listing_trace(c.code) + halt_line(0x0000, registers));
   }
+}
+
+// AND.B turns the ADD $FF at 0x10 into ADD $F; MOV.B writes R1's low byte
+// into the immediate of the ADD at 0x12. Both show in the trace.
+TEST(data_processing_e2e, byte_stores_rewrite_later_instructions) {
+  listing code = {
+      {ADD_imm(0x10, 0), "ADD $10, R0"},        // 00: R0 = 0x10
+      {AND_B(0xF), "AND.B $F, @(R0, GBR)"},     // 02: byte at R0 + GBR = 0x10 AND= 0x0F
+      {ADD_imm(0x12, 1), "ADD $12, R1"},        // 04: R1 = 0x12
+      {ADD_imm(2, 2), "ADD $2, R2"},            // 06: R2 = 2
+      {MOV_B_R0(1, 2), "MOV.B R1, @(R0, R2)"},  // 08: byte at R0 + R2 = 0x12 = R1
+      {NOP(), "NOP"}, {NOP(), "NOP"}, {NOP(), "NOP"},
+      {ADD_imm(0xFF, 1), "ADD $FF, R1"},        // 10
+      {ADD_imm(0, 3), "ADD $0, R3"},            // 12
+  };
+  const std::string bytes = listing_bytes(code) + program_bytes({0x0000});
+  code[8] = {ADD_imm(0xF, 1), "ADD $F, R1"};  // as the stores leave them
+  code[9] = {ADD_imm(0x12, 3), "ADD $12, R3"};
+  expect_trace(bytes, listing_trace(code) + halt_line(0x0000, {.R = {0x10, 0x21, 2, 0x12}, .PC = 0x14}));
 }
 
 }  // namespace
