@@ -1,5 +1,5 @@
 // From instruction words to handlers: the table of implemented patterns, the
-// 65536-entry table built from it, and the execution step.
+// 65536-entry table built from it once, and the execution step.
 #pragma once
 
 #include <array>

@@ -17,9 +17,9 @@ struct run {
   std::size_t count;
 };
 
-// The table order is the order the instructions were implemented in, which
-// interleaves the groups. Rows that a group lists beyond its runs come after
-// all the runs, group by group.
+// The table's documented order interleaves the groups. Rows that a group
+// lists beyond its runs come after all the runs, group by group: a row added
+// to a group needs nothing here.
 constexpr run table_order[] = {
     {data_processing::rows, 8},   // NOP to AND.B
     {branches::rows, 4},          // BF to BT/S
