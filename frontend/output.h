@@ -1,11 +1,17 @@
 // ruvo's standard output. Every write is checked, so that lost output is
 // reported instead of counted as a run that went through, and text that comes
 // from the disc cannot take control of the user's terminal.
+//
+// Text is gathered in a buffer and written in whole lines: on a terminal as
+// each line ends, else at flush_output and when the buffer grows large. A
+// break interrupts a write that waits on a blocked output (a full pipe, a
+// terminal stopped with Control-S); what has not gone out stays buffered for
+// the end of the run, so that what was written never ends inside a line.
 #pragma once
 
 #include <string_view>
 
-// Writes to standard output through its buffer. A failure is remembered with
+// Writes to standard output through the buffer. A failure is remembered with
 // its cause; flush_output tells of it.
 void put_text(std::string_view text);
 [[gnu::format(printf, 1, 2)]] void put_format(const char* format, ...);
@@ -16,5 +22,11 @@ void put_text(std::string_view text);
 void put_disc_text(std::string_view bytes);
 
 // Sends out what is buffered. 1 when everything written so far has gone out,
-// else 0; the first time, after the message that names the cause.
+// else 0: the first time after a failed write, after the message that names
+// the cause; after a break, with the rest kept for flush_last_output.
 int flush_output();
+
+// The run's last write: sends out what is buffered. After a break it waits
+// for a blocked output only as long as output_may_wait (see breaks.h). 1 when
+// everything has gone out, 0 as flush_output fails, -1 when the time ran out.
+int flush_last_output();

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,15 +13,15 @@
 namespace test_support {
 
 struct program_result {
-  std::string out;   // everything written to standard output
-  std::string err;   // everything written to standard error
-  int exit_status;   // the exit status, or -1 when the child did not exit normally
-  int term_signal;   // the signal that ended the child, or 0
-  bool timed_out;    // the child was killed because it ran past the time limit
+  std::string out;  // everything written to standard output
+  std::string err;  // everything written to standard error
+  int exit_status;  // the exit status, or -1 when the child did not exit normally
+  int term_signal;  // the signal that ended the child, or 0
+  bool timed_out;   // the child was killed because it ran past the time limit
 };
 
 struct run_options {
-  std::string input;                       // written to the child's standard input
+  std::string input;  // written to the child's standard input
   std::chrono::milliseconds timeout{20000};
   // Stop reading standard output once this many bytes have arrived and kill the
   // child (for programs that never end by themselves); 0 reads to the end.
@@ -31,6 +32,9 @@ struct run_options {
   // Standard output is a pseudo-terminal in raw mode (bytes pass unchanged)
   // instead of a pipe; `out` is what the terminal received.
   bool terminal = false;
+  // Standard output goes to this descriptor instead, which the harness does
+  // not read (a pipe the test keeps full); `out` stays empty.
+  int out_fd = -1;
 };
 
 // argv[0] is the path of the program; the child sees it as its name.
@@ -57,9 +61,10 @@ running_program start_program(const std::vector<std::string>& argv,
 // the child closed its output or the deadline passed first.
 bool wait_for_output(running_program& child, std::string_view text);
 
-// Reads to the end of the child's output (killing it at the deadline) and waits
-// for it to end.
-program_result finish_program(running_program& child);
+// Reads to the end of the child's output (killing it at the deadline, or
+// `within` from now when given) and waits for it to end.
+program_result finish_program(running_program& child,
+                              std::optional<std::chrono::milliseconds> within = {});
 
 // A fresh empty directory under the system's temporary directory, removed with
 // everything in it when the test process ends.
