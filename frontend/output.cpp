@@ -96,18 +96,25 @@ void put_format(const char* format, ...) {
   put_text(text);
 }
 
+std::string terminal_text(std::string_view bytes, bool keep_line_feeds) {
+  std::string shown;
+  shown.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!controls_a_terminal(byte) || (keep_line_feeds && c == '\n')) {
+      shown += c;
+      continue;
+    }
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(byte));
+    shown += escape;
+  }
+  return shown;
+}
+
 void put_disc_text(std::string_view bytes) {
   if (!to_terminal()) return put_text(bytes);
-  // Runs of harmless bytes go out whole; each controlling byte as its escape.
-  std::size_t start = 0;
-  for (std::size_t at = 0; at < bytes.size(); ++at) {
-    const auto byte = static_cast<unsigned char>(bytes[at]);
-    if (!controls_a_terminal(byte)) continue;
-    put_text(bytes.substr(start, at - start));
-    put_format("\\x%02X", static_cast<unsigned>(byte));
-    start = at + 1;
-  }
-  put_text(bytes.substr(start));
+  put_text(terminal_text(bytes));
 }
 
 int flush_output() { return flush(false); }

@@ -111,11 +111,15 @@ void open_terminal(int ends[2]) {
 
 running_program start_program(const std::vector<std::string>& argv, const run_options& options) {
   int out_pipe[2], err_pipe[2], in_pipe[2];
-  if (options.terminal)
-    open_terminal(out_pipe);
-  else if (pipe(out_pipe) != 0)
-    throw std::runtime_error("pipe failed");
-  if (pipe(err_pipe) != 0 || pipe(in_pipe) != 0) throw std::runtime_error("pipe failed");
+  const auto open_output = [](int ends[2], bool terminal) {
+    if (terminal)
+      open_terminal(ends);
+    else if (pipe(ends) != 0)
+      throw std::runtime_error("pipe failed");
+  };
+  open_output(out_pipe, options.terminal);
+  open_output(err_pipe, options.error_terminal);
+  if (pipe(in_pipe) != 0) throw std::runtime_error("pipe failed");
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

@@ -32,6 +32,8 @@ struct run_options {
   // Standard output is a pseudo-terminal in raw mode (bytes pass unchanged)
   // instead of a pipe; `out` is what the terminal received.
   bool terminal = false;
+  // The same for standard error and `err`.
+  bool error_terminal = false;
   // Standard output goes to this descriptor instead, which the harness does
   // not read (a pipe the test keeps full); `out` stays empty.
   int out_fd = -1;
