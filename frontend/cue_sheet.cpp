@@ -262,9 +262,7 @@ int index_command(parse_state& state) {
 }
 
 int parse_line(parse_state& state) {
-  for (const char c : state.text)
-    if ((static_cast<unsigned char>(c) < 0x20 && !blank(c)) || c == 0x7F)
-      return fail(state, "binary data, not a CUE sheet");
+  if (holds_binary(state.text)) return fail(state, "binary data, not a CUE sheet");
   if (split(state) != 1) return 0;
   if (state.words.empty()) return 1;
   const std::string_view command = state.words[0].text;

@@ -22,6 +22,7 @@
 namespace {
 
 using namespace ruvo_test;
+using namespace std::string_literals;
 
 const std::string read_failed = "Can not read the CD header!\n";
 
@@ -227,6 +228,15 @@ const image_input image_inputs[] = {
     {"PlaylistNamesAMissingImage",
      {{"set.M3U", "\n disc1.cue \n"}},
      "<folder>/set.M3U: line 2: cannot open <folder>/disc1.cue: No such file or directory\n"},
+    // A NUL would cut the name short, and an escape character would reach the
+    // message; the sheet parser refuses the same bytes.
+    {"PlaylistLineWithANul",
+     {{"set.m3u", "# the set\ngame.iso"s + '\0' + "other.iso\n"}, {"game.iso", valid_image()}},
+     "<folder>/set.m3u: line 2: binary data, not a playlist\n"},
+    {"PlaylistLineWithEscapes",
+     {{"set.m3u", "\x1B]0;PWNED\a\x1B[2J.iso\n"}},
+     "<folder>/set.m3u: line 1: binary data, not a playlist\n",
+     true},
     // Names from lists reach a terminal as the disc's text does, and a pipe as
     // they are; messages are whole whatever their length.
     {"SheetNameWithAC1ControlOnATerminal",
