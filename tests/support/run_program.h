@@ -13,15 +13,15 @@
 namespace test_support {
 
 struct program_result {
-  std::string out;  // everything written to standard output
-  std::string err;  // everything written to standard error
-  int exit_status;  // the exit status, or -1 when the child did not exit normally
-  int term_signal;  // the signal that ended the child, or 0
-  bool timed_out;   // the child was killed because it ran past the time limit
+  std::string out;   // everything written to standard output
+  std::string err;   // everything written to standard error
+  int exit_status;   // the exit status, or -1 when the child did not exit normally
+  int term_signal;   // the signal that ended the child, or 0
+  bool timed_out;    // the child was killed because it ran past the time limit
 };
 
 struct run_options {
-  std::string input;  // written to the child's standard input
+  std::string input;                       // written to the child's standard input
   std::chrono::milliseconds timeout{20000};
   // Stop reading standard output once this many bytes have arrived and kill the
   // child (for programs that never end by themselves); 0 reads to the end.
