@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -22,6 +23,15 @@ int saturn_cdrom = -1;
 bool audio_playing = false;
 
 namespace {
+
+// The open device until its stop request has been sent, once: by the end of
+// the run, or by crtlc's thread when a break ends the process before that
+// (see breaks.h).
+std::atomic<int> drive_to_stop = -1;
+
+void request_stop() {
+  if (const int drive = drive_to_stop.exchange(-1); drive >= 0) ioctl(drive, CDROMSTOP);
+}
 
 // The spinner's frames in the order they show, one a second.
 constexpr std::array<char, 4> spinner_frames = {'\\', '|', '/', '-'};
@@ -75,11 +85,12 @@ int emulate_bios(const char* device) {
   // EINTR; breakable() acts on that break before the failure is looked at.
   saturn_cdrom = breakable([device] { return open(device, O_RDONLY); });
   if (saturn_cdrom < 0) return error("CD Device %s cannot be opened!\n", device);
+  drive_to_stop = saturn_cdrom;
 
   if (open_disc_source(saturn_cdrom, device) != 1) return 0;
   if (read_header() != 1) return 0;
   if (validify_header() != 1) return 0;
-  if (break_point()) return 0;
+  if (break_caught()) return 0;
 
   if (show_cdrom_info) {
     display_header();
@@ -103,6 +114,8 @@ int cdrom_play_track(std::uint8_t start_track) {
   // The highest index a track can have: a drive plays an end index larger than
   // the track's last one (or an end track past the last) to the end of the track.
   request.cdti_ind1 = 99;
+  // A break may end the process before the request has been answered.
+  before_an_early_end(request_stop);
   if (breakable([&request] { return ioctl(saturn_cdrom, CDROMPLAYTRKIND, &request); }) < 0)
     return error("Sorry, CD Music cannot be played.\n");
   // A break during the request may have come after the drive took it.
@@ -113,7 +126,7 @@ int cdrom_play_track(std::uint8_t start_track) {
 
 void stop_drive() {
   if (saturn_cdrom < 0) return;
-  ioctl(saturn_cdrom, CDROMSTOP);
+  request_stop();
   close(saturn_cdrom);
   saturn_cdrom = -1;
 }

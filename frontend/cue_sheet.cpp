@@ -9,8 +9,9 @@
 #include <array>
 #include <cctype>
 #include <cstdarg>
-#include <utility>
+#include <map>
 
+#include "breaks.h"
 #include "error.h"
 #include "file_names.h"
 #include "list_text.h"
@@ -112,7 +113,7 @@ struct parse_state {
   int file_line = 0;
   file_kind kind = file_kind::binary;
   std::string file_type;
-  std::vector<std::pair<std::string, int>> files;  // every FILE so far, and its line
+  std::map<std::string, int> files;  // every FILE so far, and its line
   std::uint64_t file_frame = 0;
   std::uint64_t file_byte = 0;
   std::uint32_t file_sector_size = 0;
@@ -185,10 +186,9 @@ int file_command(parse_state& state) {
   state.file_path = resolve_file_name(state.folder, name);
   // Offsets in a file count from the FILE that names it; a second FILE of the
   // same name would put tracks at offsets the first one has already used.
-  for (const auto& [path, line] : state.files)
-    if (path == state.file_path)
-      return fail(state, "%s is named by the FILE on line %d too", path.c_str(), line);
-  state.files.emplace_back(state.file_path, state.line);
+  if (const auto [named, added] = state.files.try_emplace(state.file_path, state.line); !added)
+    return fail(state, "%s is named by the FILE on line %d too", state.file_path.c_str(),
+                named->second);
   state.file_line = state.line;
   state.file_frame = state.file_byte = 0;
   state.file_sector_size = 0;
@@ -262,9 +262,7 @@ int index_command(parse_state& state) {
 }
 
 int parse_line(parse_state& state) {
-  for (const char c : state.text)
-    if ((static_cast<unsigned char>(c) < 0x20 && !blank(c)) || c == 0x7F)
-      return fail(state, "binary data, not a CUE sheet");
+  if (holds_binary(state.text)) return fail(state, "binary data, not a CUE sheet");
   if (split(state) != 1) return 0;
   if (state.words.empty()) return 1;
   const std::string_view command = state.words[0].text;
@@ -306,6 +304,8 @@ int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sh
     return error("%s: the CUE sheet is empty\n", sheet_path.c_str());
   parse_state state(sheet_path, sheet);
   while (!text.empty()) {
+    // Each FILE may read a folder (see file_names.h); a break ends the parse.
+    if (break_caught()) return 0;
     ++state.line;
     state.text = next_line(text);
     if (parse_line(state) != 1) return 0;

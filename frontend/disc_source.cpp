@@ -198,6 +198,7 @@ bool is_playlist(std::string_view path, std::string_view start) {
 
 // Reads the playlist at `path` and opens its first entry, the first line that
 // is neither blank nor a "#" comment, taken relative to the playlist's folder.
+// Lines up to it that hold binary data are refused, as in a sheet.
 int open_playlist(int device, const char* path) {
   std::string text;
   if (read_list(path, "playlist", text) != 1) return 0;
@@ -205,6 +206,7 @@ int open_playlist(int device, const char* path) {
   std::string_view rest = readable_text(text, decoded);
   for (int line = 1; !rest.empty(); ++line) {
     std::string_view entry = next_line(rest);
+    if (holds_binary(entry)) return error("%s: line %d: binary data, not a playlist\n", path, line);
     while (!entry.empty() && (entry.back() == ' ' || entry.back() == '\t')) entry.remove_suffix(1);
     while (!entry.empty() && (entry.front() == ' ' || entry.front() == '\t'))
       entry.remove_prefix(1);

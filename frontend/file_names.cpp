@@ -1,10 +1,15 @@
 #include "file_names.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <map>
+#include <unordered_map>
+#include <utility>
+
+#include "breaks.h"
 
 namespace {
 
@@ -13,20 +18,52 @@ bool exists(const std::string& path) {
   return stat(path.c_str(), &info) == 0;
 }
 
-// The entry of `folder` ("" for the working folder) whose name equals `part`
-// but for case, the first in byte order when several do (so that the choice
-// never depends on the order the file system lists them in); empty when none.
-std::string entry_in_any_case(const std::string& folder, const std::string& part) {
-  DIR* const listing = opendir(folder.empty() ? "." : folder.c_str());
-  if (listing == nullptr) return {};
-  std::string found;
+// The name as case-insensitive matching sees it: ASCII letters in lower case,
+// every other byte as it is.
+std::string folded(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// A folder's entries by their folded names: for each, the first in byte
+// order when several fold alike (so that the choice never depends on the
+// order the file system lists them in).
+using folder_entries = std::unordered_map<std::string, std::string>;
+
+// Every folder read so far, by its device and inode: a sheet may name
+// thousands of files that do not exist as written, and a folder may hold
+// a hundred thousand entries, so each is read once a run.
+std::map<std::pair<dev_t, ino_t>, folder_entries> folders_read;
+
+// The entries of `folder` ("" for the working folder); null when it cannot
+// be read, or when a break stopped the reading (nothing is kept then).
+const folder_entries* entries_of(const std::string& folder) {
+  const char* const path = folder.empty() ? "." : folder.c_str();
+  struct stat info {};
+  if (stat(path, &info) != 0) return nullptr;
+  const std::pair<dev_t, ino_t> key{info.st_dev, info.st_ino};
+  if (const auto known = folders_read.find(key); known != folders_read.end()) return &known->second;
+  DIR* const listing = opendir(path);
+  if (listing == nullptr) return nullptr;
+  folder_entries entries;
   while (const dirent* entry = readdir(listing)) {
-    const std::string_view candidate = entry->d_name;
-    if (strcasecmp(entry->d_name, part.c_str()) == 0 && (found.empty() || candidate < found))
-      found = candidate;
+    if (break_caught()) break;
+    const std::string_view name = entry->d_name;
+    const auto [at, added] = entries.try_emplace(folded(name), name);
+    if (!added && name < at->second) at->second = name;
   }
   closedir(listing);
-  return found;
+  if (break_caught()) return nullptr;
+  return &folders_read.emplace(key, std::move(entries)).first->second;
+}
+
+// The entry of `folder` whose name equals `part` but for case; empty when none.
+std::string entry_in_any_case(const std::string& folder, const std::string& part) {
+  const folder_entries* const entries = entries_of(folder);
+  if (entries == nullptr) return {};
+  const auto match = entries->find(folded(part));
+  return match == entries->end() ? std::string() : match->second;
 }
 
 // Walks the name part by part from `base`, taking each part as written where
@@ -55,7 +92,8 @@ std::string resolve_file_name(const std::string& folder, std::string_view name) 
     return n.starts_with('/') ? std::string(n) : folder + std::string(n);
   };
   const std::string as_written = joined(name);
-  if (exists(as_written)) return as_written;
+  // After a break the name is not looked for: the run is ending.
+  if (break_caught() || exists(as_written)) return as_written;
   std::string slashed(name);
   std::replace(slashed.begin(), slashed.end(), '\\', '/');
   if (const std::string with_slashes = joined(slashed); exists(with_slashes)) return with_slashes;

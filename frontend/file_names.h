@@ -9,9 +9,10 @@
 // `name` taken relative to `folder` (empty, or ending in "/"; an absolute name
 // stands alone), as the file system has it: as written when that exists, else
 // with every "\" taken as "/", and where still nothing is found, each part of
-// the name matched without regard to case among the entries of its folder.
-// When nothing matches, the name as written, so that the failure to open it
-// names what the list says.
+// the name matched without regard to case among the entries of its folder
+// (each folder is read once a run, and a break stops the reading). When
+// nothing matches, or after a break, the name as written, so that the failure
+// to open it names what the list says.
 std::string resolve_file_name(const std::string& folder, std::string_view name);
 
 // The folder of `path` with its final "/", or empty for a name without one.

@@ -79,3 +79,9 @@ std::string_view next_line(std::string_view& text) {
   text.remove_prefix(after);
   return line;
 }
+
+bool holds_binary(std::string_view line) {
+  return std::any_of(line.begin(), line.end(), [](char c) {
+    return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F;
+  });
+}

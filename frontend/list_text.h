@@ -16,3 +16,7 @@ bool ends_in_any_case(std::string_view name, std::string_view suffix);
 
 // The next line of the text, which moves past it and its end: LF, CR LF or CR.
 std::string_view next_line(std::string_view& text);
+
+// Whether the line holds a byte that no line of a list does: a control byte
+// other than the tab, or DEL. A NUL among them would cut a name short.
+bool holds_binary(std::string_view line);

@@ -1,5 +1,7 @@
 // ruvo: the disc front end. Reads the initial-program area of a Saturn disc,
 // tests and lists its header, and can have the drive play the disc's audio.
+#include <unistd.h>
+
 #include "bios.h"
 #include "breaks.h"
 #include "options.h"
@@ -18,20 +20,24 @@ void intro() {
 // sequence. An image's audio falls silent before the message, so none is
 // heard after it; the message goes out after everything printed before it,
 // and then the drive, if it is open, is stopped and closed. A run whose
-// output was lost is one that stopped early, and what -m started stops.
+// output was lost is one that stopped early, and what -m started stops. A
+// break message that a blocked output does not take in time is given up, and
+// the process ends by the break's signal once the drive has been stopped.
 int finish(int status) {
-  const bool broken = break_point();
+  const bool broken = break_caught();
+  const bool released = stop_pcm();
   if (broken) {
-    stop_pcm();
     put_text("Break Caught...Exiting...\n");
     status = 1;
   }
-  if (flush_output() != 1) status = 0;
-  if (broken || audio_playing) {
-    end_at_next_break(status);
-    stop_pcm();
-    stop_drive();
-  }
+  const int written = flush_last_output();
+  if (written == 0) status = 0;
+  if (written >= 0) end_at_next_break(status);
+  if (broken || audio_playing) stop_drive();
+  if (written < 0) end_by_break();
+  // SDL's thread, stalled in the sound output, must not meet exit's clean-up.
+  if (!released) _exit(status);
+  remove_break_handler();
   return status;
 }
 
@@ -39,12 +45,9 @@ int finish(int status) {
 
 int main(int argc, char** argv) {
   install_break_handler();
-  // From here on breaks are held while the program writes and let in at the
-  // step boundaries and around the waits on the device (see breaks.h).
-  hold_break();
   program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "ruvo";
   intro();
-  if (break_point() || parse_options(argc, argv) != 1) return finish(0);
-  if (break_point()) return finish(0);
+  if (break_caught() || parse_options(argc, argv) != 1) return finish(0);
+  if (break_caught()) return finish(0);
   return finish(emulate_bios(user_cddevice == 1 ? cddevice.c_str() : default_cddevice));
 }

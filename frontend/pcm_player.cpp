@@ -3,12 +3,13 @@
 // what it takes. ruvo keeps a few seconds of audio queued from the main thread,
 // once a second as the spinner turns; SDL's own thread plays the queue out.
 //
-// Breaks: SDL and the sound libraries under it start their threads while the
-// main thread holds the break signals off (see breaks.h), so those threads
-// inherit that mask and never take a break (SDL's own block them besides). A
-// break stays pending for the main thread, which lets it in only around its
-// waits and then silences the output on its way out. Opening the output is
-// therefore no such wait: a break during it is let in as soon as it returns.
+// Breaks: SDL and the sound libraries under it start their threads after
+// breaks were blocked in every thread (see breaks.h), so they never take one.
+// Opening the output is a wait like the drive's (a sound server that does not
+// answer, SDL's disk output into a FIFO without a reader), and a break ends
+// it. Closing the output waits for SDL's thread, which a stalled sound output
+// (a server that has stopped reading, a full pipe) holds in its write for
+// good: the close runs on a thread of its own, waited for only briefly.
 // SDL is asked to install no signal handlers of its own.
 #include "pcm_player.h"
 
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -52,20 +54,42 @@ struct pcm_playback {
   bool sdl_started = false;
   SDL_AudioDeviceID output = 0;  // 0 while no output is open
   bool ran_dry = false;          // all was queued and played out at the last tick
+  bool left_behind = false;      // SDL's thread, stalled in the output, was left to itself
 };
 
 pcm_playback playback;
 
 std::array<char, 65536> chunk;
 
+// How long the end of playing waits for the output to close: SDL's thread
+// finishes the buffer it plays (buffer_frames) and is gone.
+constexpr auto close_wait = std::chrono::milliseconds(250);
+
+// Silences and closes the output and shuts SDL down (see above); false when
+// that is left to itself.
+bool close_output() {
+  const SDL_AudioDeviceID output = playback.output;
+  playback.output = 0;
+  if (!playback.sdl_started) return true;
+  playback.sdl_started = false;
+  return run_briefly(
+      [output] {
+        if (output != 0) {
+          // Should the close wait for a stalled output, what the output plays
+          // when it moves again is silence.
+          SDL_PauseAudioDevice(output, 1);
+          SDL_ClearQueuedAudio(output);
+          SDL_CloseAudioDevice(output);
+        }
+        SDL_Quit();
+      },
+      close_wait);
+}
+
 void release() {
   close_audio_files();
   playback.decoded.clear();
-  // Closing the output stops SDL's thread; what is still queued is dropped.
-  if (playback.output != 0) SDL_CloseAudioDevice(playback.output);
-  playback.output = 0;
-  if (playback.sdl_started) SDL_Quit();
-  playback.sdl_started = false;
+  if (!close_output()) playback.left_behind = true;
   for (const int file : playback.files) close(file);
   playback.files.clear();
 }
@@ -124,12 +148,13 @@ int open_output() {
   const int saved = hide_standard_error();
   // Even a failed start may leave parts of SDL to shut down.
   playback.sdl_started = true;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+  // A sound output that blocks its open is a wait that a break ends.
+  allow_break();
+  if (!break_caught() && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
     playback.output = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  hold_break();
   restore_standard_error(saved);
-  // A break that came while SDL worked, with breaks held, comes in now, as
-  // one during the drive's play request does when the request returns.
-  if (break_point()) return 0;
+  if (break_caught()) return 0;
   if (playback.output == 0)
     return error("Sorry, CD Music cannot be played: no sound output (%s).\n", SDL_GetError());
   return 1;
@@ -198,4 +223,7 @@ int start_pcm(const std::vector<pcm_span>& spans) {
 
 void feed_pcm() { top_up(); }
 
-void stop_pcm() { release(); }
+bool stop_pcm() {
+  release();
+  return !playback.left_behind;
+}

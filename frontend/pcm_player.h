@@ -19,5 +19,7 @@ int start_pcm(const std::vector<pcm_span>& spans);
 void feed_pcm();
 
 // Silences and releases the sound output and the files at once, for the end
-// of the run; nothing when nothing plays.
-void stop_pcm();
+// of the run; nothing when nothing plays. False when SDL's thread is stalled
+// in a sound output that no longer takes audio and has been left to it: the
+// process must then end without exit's clean-up, which that thread could meet.
+bool stop_pcm();

@@ -8,4 +8,4 @@ int start_pcm(const std::vector<pcm_span>&) {
 
 void feed_pcm() {}
 
-void stop_pcm() {}
+bool stop_pcm() { return true; }

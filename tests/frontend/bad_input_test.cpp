@@ -22,6 +22,7 @@
 namespace {
 
 using namespace ruvo_test;
+using namespace std::string_literals;
 
 const std::string read_failed = "Can not read the CD header!\n";
 
@@ -52,9 +53,9 @@ const bad_input bad_inputs[] = {
     {"FifoWithoutWriterAndABreak", "<fifo>", "", true, break_message, "", 1},
     // Reads of every length succeed, with zeros.
     {"DevZero", "/dev/zero", "", false, "", invalid_header, 0},
-    // Longer than the system takes, and than the error reporter's buffer.
+    // Longer than the system takes: the message is whole.
     {"PathOf4096Characters", path_of_4096_characters(), "", false, "",
-     ("CD Device " + path_of_4096_characters() + " cannot be opened!\n").substr(0, 1023), 0},
+     "CD Device " + path_of_4096_characters() + " cannot be opened!\n", 0},
     {"EveryByteFF", "<image>", std::string(area_size, '\xFF'), false, "", invalid_header, 0},
     {"EveryByteASpace", "<image>", std::string(area_size, ' '), false, "", invalid_header, 0},
 };
@@ -114,7 +115,8 @@ using entry = folder_entry;
 struct image_input {
   const char* name;
   std::vector<folder_entry> files;  // -d names the first
-  std::string err;  // "<folder>" stands for the folder; empty: the valid listing and status 1
+  std::string err;        // "<folder>" stands for the folder; empty: the valid listing and status 1
+  bool terminal = false;  // standard error is a terminal
 };
 
 void PrintTo(const image_input& c, std::ostream* os) { *os << c.name; }
@@ -143,6 +145,10 @@ std::string utf16(std::u16string_view text, bool little_endian) {
 }
 const std::string raw2 = raw_image(valid_image(), 2);
 const std::string raw_modes = "; ruvo reads the data of Mode 1 and Mode 2 form 1 sectors\n";
+// U+009B, which introduces a control sequence, in UTF-8.
+const std::string csi_name =
+    "\xC2\x9B"
+    "2J.iso";
 const std::string not_regular = "disc.cue: line 1: <folder>/disc.bin is not a regular file\n";
 
 const image_input image_inputs[] = {
@@ -222,6 +228,30 @@ const image_input image_inputs[] = {
     {"PlaylistNamesAMissingImage",
      {{"set.M3U", "\n disc1.cue \n"}},
      "<folder>/set.M3U: line 2: cannot open <folder>/disc1.cue: No such file or directory\n"},
+    // A NUL would cut the name short, and an escape character would reach the
+    // message; the sheet parser refuses the same bytes.
+    {"PlaylistLineWithANul",
+     {{"set.m3u", "# the set\ngame.iso"s + '\0' + "other.iso\n"}, {"game.iso", valid_image()}},
+     "<folder>/set.m3u: line 2: binary data, not a playlist\n"},
+    {"PlaylistLineWithEscapes",
+     {{"set.m3u", "\x1B]0;PWNED\a\x1B[2J.iso\n"}},
+     "<folder>/set.m3u: line 1: binary data, not a playlist\n",
+     true},
+    // Names from lists reach a terminal as the disc's text does, and a pipe as
+    // they are; messages are whole whatever their length.
+    {"SheetNameWithAC1ControlOnATerminal",
+     {{"disc.cue", sheet("MODE1/2048", "\"" + csi_name + "\"")}},
+     "<folder>/disc.cue: line 1: cannot open <folder>/\xC2\\x9B2J.iso: No such file or "
+     "directory\n",
+     true},
+    {"SheetNameWithAC1ControlToAPipe",
+     {{"disc.cue", sheet("MODE1/2048", "\"" + csi_name + "\"")}},
+     "<folder>/disc.cue: line 1: cannot open <folder>/" + csi_name +
+         ": No such file or directory\n"},
+    {"SheetNameOf1400Bytes",
+     {{"disc.cue", sheet("MODE1/2048", std::string(1400, 'n'))}},
+     "<folder>/disc.cue: line 1: cannot open <folder>/" + std::string(1400, 'n') +
+         ": File name too long\n"},
     {"PlaylistOfPlaylists",
      {{"set.m3u", "inner.m3u8\n"}, {"inner.m3u8", "disc.bin\n"}},
      "<folder>/set.m3u: line 1: <folder>/inner.m3u8 is a playlist too; ruvo reads the first disc "
@@ -345,8 +375,10 @@ TEST_P(ruvo_image_input, message_and_exit_status) {
   for (const auto& e : c.files) ASSERT_EQ(make_entry(folder + "/" + e.name, e), 0) << e.name;
   const fake_drive drive = make_fake_drive();
 
-  const auto result = test_support::run_program(
-      {RUVO_PATH, "-i", "-d", folder + "/" + c.files[0].name}, drive.options);
+  test_support::run_options options = drive.options;
+  options.error_terminal = c.terminal;
+  const auto result =
+      test_support::run_program({RUVO_PATH, "-i", "-d", folder + "/" + c.files[0].name}, options);
 
   EXPECT_EQ(result.out, banner + (c.err.empty() ? valid_listing : ""));
   EXPECT_EQ(result.err, in_folder(c.err, folder));

@@ -318,6 +318,87 @@ TEST_P(image_audio, plays_from_track_two_index_one_until_the_break) {
 INSTANTIATE_TEST_SUITE_P(ruvo, image_audio, testing::ValuesIn(playings),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A break while something hangs: the sound output (SDL's disk output into a
+// FIFO that is never read, or that nobody opens), standard output (a pipe
+// that is full), the drive's stop request. The run ends within a second, what
+// it wrote in whole lines: with the break message and status 1 where that
+// could be written, else by the signal. A second break ends it at once.
+struct stuck {
+  const char* name;
+  bool sound;         // -m on a CUE image, else on a plain one with the fake drive
+  bool fifo_read;     // the sound output's FIFO has a reader, which never reads
+  bool hang_stop;     // the drive hangs on the stop request
+  bool full_pipe;     // standard output is a pipe with no room after the announcement
+  long blocked_call;  // what ruvo waits in before the break, 0: the spinner's second frame
+  int breaks;
+  bool spins;    // the output (in the pipe) goes on to the prompt and the spinner
+  bool message;  // and ends with the message and status 1, else by SIGINT
+};
+
+void PrintTo(const stuck& c, std::ostream* os) { *os << c.name; }
+
+const stuck stucks[] = {
+    {"StalledSoundOutput", true, true, false, false, 0, 1, true, true},
+    // The message waits for the stalled output to be given up.
+    {"StalledSoundOutputTwice", true, true, false, false, 0, 2, true, false},
+    {"SoundOutputThatNeverOpens", true, false, false, false, SYS_openat, 1, false, true},
+    {"FullPipe", false, false, false, true, SYS_write, 1, false, false},
+    {"FullPipeTwice", false, false, false, true, SYS_write, 2, false, false},
+    {"DriveThatHangsOnStop", false, false, true, false, 0, 1, true, true},
+};
+
+class break_while_stuck : public testing::TestWithParam<stuck> {};
+
+TEST_P(break_while_stuck, ends_within_a_second) {
+  const stuck& c = GetParam();
+  if (c.sound && !RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
+  fake_drive drive = make_fake_drive();
+  std::string disc = image_file(valid_image());
+  int sound_reader = -1;
+  if (c.sound) {
+    disc = make_cue_image(80).sheet;
+    const std::string fifo = make_fifo();
+    drive.options.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + fifo};
+    if (c.fifo_read) sound_reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  }
+  if (c.hang_stop) drive.options.env.push_back("FAKE_CDROM_HANG_STOP=1");
+  const std::string lead = banner + valid_announcement + (c.spins ? prompt : "");
+  int pipe_ends[2];
+  ASSERT_EQ(pipe2(pipe_ends, O_CLOEXEC), 0);
+  const std::string filler(
+      static_cast<std::size_t>(fcntl(pipe_ends[1], F_GETPIPE_SZ)) - lead.size() - 10, '.');
+  if (c.full_pipe) {
+    ASSERT_EQ(write(pipe_ends[1], filler.data(), filler.size()), std::ssize(filler));
+    drive.options.out_fd = pipe_ends[1];
+  }
+  auto child = start_program({RUVO_PATH, "-m", "-d", disc}, drive.options);
+  close(pipe_ends[1]);
+  if (c.blocked_call != 0) {
+    ASSERT_TRUE(blocked_in(child.pid, c.blocked_call));
+  } else {
+    ASSERT_TRUE(wait_for_output(child, lead + "\\\r|\r"));
+  }
+  for (int sent = 0; sent < c.breaks; ++sent) {
+    if (sent > 0) usleep(50000);
+    kill(child.pid, SIGINT);
+  }
+  const auto result = finish_program(child, std::chrono::seconds(1));
+  const std::string out =
+      c.full_pipe ? read_file("/dev/fd/" + std::to_string(pipe_ends[0])).substr(filler.size())
+                  : result.out;
+  close(pipe_ends[0]);
+  if (sound_reader >= 0) close(sound_reader);
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(c.message ? result.exit_status : result.term_signal, c.message ? 1 : SIGINT);
+  EXPECT_TRUE(spins_until_break(c.message ? out : out + break_message, lead, 0));
+  if (!c.sound) {
+    EXPECT_EQ(requests(drive), "play 2/1/12/99\nstop\n");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(ruvo, break_while_stuck, testing::ValuesIn(stucks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 #if RUVO_AUDIO_FILES
 // The layout of homebrew discs: the data track in a BINARY file, and tracks 2
 // and 3 in one audio file made with libsndfile. Track 2 follows a PREGAP

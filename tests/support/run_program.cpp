@@ -111,16 +111,20 @@ void open_terminal(int ends[2]) {
 
 running_program start_program(const std::vector<std::string>& argv, const run_options& options) {
   int out_pipe[2], err_pipe[2], in_pipe[2];
-  if (options.terminal)
-    open_terminal(out_pipe);
-  else if (pipe(out_pipe) != 0)
-    throw std::runtime_error("pipe failed");
-  if (pipe(err_pipe) != 0 || pipe(in_pipe) != 0) throw std::runtime_error("pipe failed");
+  const auto open_output = [](int ends[2], bool terminal) {
+    if (terminal)
+      open_terminal(ends);
+    else if (pipe(ends) != 0)
+      throw std::runtime_error("pipe failed");
+  };
+  open_output(out_pipe, options.terminal);
+  open_output(err_pipe, options.error_terminal);
+  if (pipe(in_pipe) != 0) throw std::runtime_error("pipe failed");
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, options.out_fd >= 0 ? options.out_fd : out_pipe[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
   for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
     posix_spawn_file_actions_addclose(&actions, fd);
@@ -168,7 +172,8 @@ running_program start_program(const std::vector<std::string>& argv, const run_op
   set_nonblocking(err_pipe[0]);
   child.out_fd = out_pipe[0];
   child.err_fd = err_pipe[0];
-  child.out_open = child.err_open = true;
+  child.out_open = options.out_fd < 0;
+  child.err_open = true;
   child.deadline = std::chrono::steady_clock::now() + options.timeout;
   return child;
 }
@@ -181,7 +186,9 @@ bool wait_for_output(running_program& child, std::string_view text) {
   return true;
 }
 
-program_result finish_program(running_program& child) {
+program_result finish_program(running_program& child,
+                              std::optional<std::chrono::milliseconds> within) {
+  if (within) child.deadline = std::chrono::steady_clock::now() + *within;
   while (child.out_open || child.err_open) {
     if (!read_some(child)) {
       child.result.timed_out = true;

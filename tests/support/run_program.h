@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,11 @@ struct run_options {
   // Standard output is a pseudo-terminal in raw mode (bytes pass unchanged)
   // instead of a pipe; `out` is what the terminal received.
   bool terminal = false;
+  // The same for standard error and `err`.
+  bool error_terminal = false;
+  // Standard output goes to this descriptor instead, which the harness does
+  // not read (a pipe the test keeps full); `out` stays empty.
+  int out_fd = -1;
 };
 
 // argv[0] is the path of the program; the child sees it as its name.
@@ -57,9 +63,10 @@ running_program start_program(const std::vector<std::string>& argv,
 // the child closed its output or the deadline passed first.
 bool wait_for_output(running_program& child, std::string_view text);
 
-// Reads to the end of the child's output (killing it at the deadline) and waits
-// for it to end.
-program_result finish_program(running_program& child);
+// Reads to the end of the child's output (killing it at the deadline, or
+// `within` from now when given) and waits for it to end.
+program_result finish_program(running_program& child,
+                              std::optional<std::chrono::milliseconds> within = {});
 
 // A fresh empty directory under the system's temporary directory, removed with
 // everything in it when the test process ends.
