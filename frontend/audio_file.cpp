@@ -330,10 +330,8 @@ int open_audio_file(const pcm_span& span, int file) {
   d.rate = info.samplerate;
   d.seek_lead = seek_lead_of(info.format);
   if (info.channels < 1 || info.channels > most_channels) {
-    error(
-        "Sorry, CD Music cannot be played: %s holds %d channels, more than the %d that ruvo "
-        "folds into stereo.\n",
-        path, info.channels, most_channels);
+    error("Sorry, CD Music cannot be played: %s holds %d channels; ruvo folds 1 to %d into stereo.\n",
+          path, info.channels, most_channels);
     return -1;
   }
   d.as_integers = info.samplerate == cd_rate && info.channels <= 2 && !holds_floats(info.format);
