@@ -29,9 +29,8 @@ std::string make_file(int rate, int format) {
   std::vector<float> levels(2 * static_cast<std::size_t>(rate));
   for (int second = 0; file != nullptr && second < seconds; ++second) {
     for (std::size_t i = 0; i < levels.size(); ++i)
-      levels[i] = static_cast<float>(
-          0.25 * std::sin(2 * M_PI * (i % 2 == 0 ? 440 : 660) *
-                          (second + static_cast<double>(i / 2) / rate)));
+      levels[i] = static_cast<float>(0.25 * std::sin(2 * M_PI * (i % 2 == 0 ? 440 : 660) *
+                                                     (second + static_cast<double>(i / 2) / rate)));
     sf_writef_float(file, levels.data(), rate);
   }
   sf_close(file);

@@ -42,11 +42,11 @@ struct decoding {
   std::string path;  // for the message when decoding stops early
   int channels = 0;
   int rate = 0;
-  bool as_integers = false;  // integer PCM at the CD rate in one or two channels
-  std::uint64_t seek_lead = 0;  // frames decoded, not sought, before a place sought
-  std::vector<share> shares;  // per channel, where it is read as floats
+  bool as_integers = false;        // integer PCM at the CD rate in one or two channels
+  std::uint64_t seek_lead = 0;     // frames decoded, not sought, before a place sought
+  std::vector<share> shares;       // per channel, where it is read as floats
   resampler* converter = nullptr;  // none at the CD rate
-  std::uint64_t read = 0;   // frames read from the file, counted from its start
+  std::uint64_t read = 0;          // frames read from the file, counted from its start
   std::uint64_t given = 0;  // CD frames of its converted audio given or passed over, likewise
   std::uint64_t start = 0;  // the CD frame the span starts at
   bool ended = false;       // the decoder has given its last frame
@@ -136,8 +136,8 @@ std::size_t next_input(void* source, const float** frames, std::size_t most) {
 // to it. The file may end first; then nothing of it plays.
 void move_to(decoding& d, std::uint64_t frame) {
   const std::uint64_t from = frame > d.seek_lead ? frame - d.seek_lead : 0;
-  if (from > 0 && sf_seek(d.file, static_cast<sf_count_t>(from), SEEK_SET) ==
-                      static_cast<sf_count_t>(from)) {
+  if (from > 0 &&
+      sf_seek(d.file, static_cast<sf_count_t>(from), SEEK_SET) == static_cast<sf_count_t>(from)) {
     d.read = from;
   } else if (from > 0) {
     sf_seek(d.file, 0, SEEK_SET);
@@ -183,7 +183,8 @@ std::size_t decode(decoding& d, char* into, std::size_t frames) {
 // fall short, are silence. 0 at the end.
 std::size_t resample_some(decoding& d, std::size_t frames) {
   frames = std::min(frames, frames_a_read);
-  if (d.ended) frames = static_cast<std::size_t>(std::min<std::uint64_t>(frames, d.total - d.given));
+  if (d.ended)
+    frames = static_cast<std::size_t>(std::min<std::uint64_t>(frames, d.total - d.given));
   converted.resize(2 * frames_a_read);
   std::size_t got = frames == 0 ? 0 : resample(d.converter, converted.data(), frames);
   if (d.ended) {
@@ -205,9 +206,9 @@ std::size_t convert(decoding& d, char* into, std::size_t frames) {
     // The converted audio before the span's start is passed over.
     const bool before_start = d.given < d.start;
     const std::size_t got = resample_some(
-        d, before_start ? static_cast<std::size_t>(std::min<std::uint64_t>(
-                              frames_a_read, d.start - d.given))
-                        : frames);
+        d, before_start
+               ? static_cast<std::size_t>(std::min<std::uint64_t>(frames_a_read, d.start - d.given))
+               : frames);
     if (got == 0) return 0;
     if (before_start) continue;
     for (std::size_t i = 0; i < got; ++i)
@@ -225,37 +226,53 @@ std::size_t convert(decoding& d, char* into, std::size_t frames) {
 constexpr float minus_3_db = 0.70710678f;
 share share_of(char place) {
   switch (place) {
-    case 'M': return {1, 1};
-    case 'L': return {1, 0};
-    case 'R': return {0, 1};
-    case 'l': return {minus_3_db, 0};
-    case 'r': return {0, minus_3_db};
-    case 'b': return {0.5f, 0.5f};
-    case 'F': return {0, 0};
-    default: return {minus_3_db, minus_3_db};
+    case 'M':
+      return {1, 1};
+    case 'L':
+      return {1, 0};
+    case 'R':
+      return {0, 1};
+    case 'l':
+      return {minus_3_db, 0};
+    case 'r':
+      return {0, minus_3_db};
+    case 'b':
+      return {0.5f, 0.5f};
+    case 'F':
+      return {0, 0};
+    default:
+      return {minus_3_db, minus_3_db};
   }
 }
 
 char place_of(int channel_map) {
   switch (channel_map) {
-    case SF_CHANNEL_MAP_MONO: return 'M';
+    case SF_CHANNEL_MAP_MONO:
+      return 'M';
     case SF_CHANNEL_MAP_LEFT:
     case SF_CHANNEL_MAP_FRONT_LEFT:
-    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER: return 'L';
+    case SF_CHANNEL_MAP_FRONT_LEFT_OF_CENTER:
+      return 'L';
     case SF_CHANNEL_MAP_RIGHT:
     case SF_CHANNEL_MAP_FRONT_RIGHT:
-    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER: return 'R';
+    case SF_CHANNEL_MAP_FRONT_RIGHT_OF_CENTER:
+      return 'R';
     case SF_CHANNEL_MAP_REAR_LEFT:
     case SF_CHANNEL_MAP_SIDE_LEFT:
     case SF_CHANNEL_MAP_TOP_FRONT_LEFT:
-    case SF_CHANNEL_MAP_TOP_REAR_LEFT: return 'l';
+    case SF_CHANNEL_MAP_TOP_REAR_LEFT:
+      return 'l';
     case SF_CHANNEL_MAP_REAR_RIGHT:
     case SF_CHANNEL_MAP_SIDE_RIGHT:
     case SF_CHANNEL_MAP_TOP_FRONT_RIGHT:
-    case SF_CHANNEL_MAP_TOP_REAR_RIGHT: return 'r';
-    case SF_CHANNEL_MAP_REAR_CENTER: return 'b';
-    case SF_CHANNEL_MAP_LFE: return 'F';
-    default: return 'C';
+    case SF_CHANNEL_MAP_TOP_REAR_RIGHT:
+      return 'r';
+    case SF_CHANNEL_MAP_REAR_CENTER:
+      return 'b';
+    case SF_CHANNEL_MAP_LFE:
+      return 'F';
+    default:
+      return 'C';
   }
 }
 
@@ -270,9 +287,8 @@ constexpr std::array<std::string_view, most_channels + 1> vorbis_places = {
 std::vector<share> shares_of(SNDFILE* file, const SF_INFO& info) {
   const auto channels = static_cast<std::size_t>(info.channels);
   std::vector<int> map(channels);
-  const bool mapped =
-      sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
-                 static_cast<int>(channels * sizeof(int))) == SF_TRUE;
+  const bool mapped = sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                                 static_cast<int>(channels * sizeof(int))) == SF_TRUE;
   const bool vorbis_order = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
   std::vector<share> shares;
   for (std::size_t c = 0; c < channels; ++c)
@@ -290,8 +306,10 @@ bool holds_floats(int format) {
     case SF_FORMAT_OPUS:
     case SF_FORMAT_MPEG_LAYER_I:
     case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III: return true;
-    default: return false;
+    case SF_FORMAT_MPEG_LAYER_III:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -302,8 +320,10 @@ std::uint64_t seek_lead_of(int format) {
   switch (format & SF_FORMAT_SUBMASK) {
     case SF_FORMAT_MPEG_LAYER_I:
     case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III: return 8 * 1152;
-    default: return 0;
+    case SF_FORMAT_MPEG_LAYER_III:
+      return 8 * 1152;
+    default:
+      return 0;
   }
 }
 
@@ -330,8 +350,9 @@ int open_audio_file(const pcm_span& span, int file) {
   d.rate = info.samplerate;
   d.seek_lead = seek_lead_of(info.format);
   if (info.channels < 1 || info.channels > most_channels) {
-    error("Sorry, CD Music cannot be played: %s holds %d channels; ruvo folds 1 to %d into stereo.\n",
-          path, info.channels, most_channels);
+    error(
+        "Sorry, CD Music cannot be played: %s holds %d channels; ruvo folds 1 to %d into stereo.\n",
+        path, info.channels, most_channels);
     return -1;
   }
   d.as_integers = info.samplerate == cd_rate && info.channels <= 2 && !holds_floats(info.format);

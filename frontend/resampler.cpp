@@ -51,8 +51,7 @@ resampler* new_resampler(const char* path, int rate, resampler_input input, void
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
   soxr_error_t failure = nullptr;
   auto* converter = new resampler{nullptr, input, source};
-  converter->soxr =
-      soxr_create(rate, raw_sector::audio_rate, 2, &failure, &io, &quality, &runtime);
+  converter->soxr = soxr_create(rate, raw_sector::audio_rate, 2, &failure, &io, &quality, &runtime);
   if (failure == nullptr)
     failure = soxr_set_input_fn(converter->soxr, next_input, converter, frames_a_step);
   if (failure != nullptr) {

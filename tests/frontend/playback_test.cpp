@@ -359,7 +359,8 @@ constexpr int cd_rate = raw_sector::audio_rate;
 std::vector<double> tones(const audio_file_case& c, double seconds) {
   std::vector<double> levels;
   for (int channel = 0; channel < c.channels; ++channel)
-    levels.push_back(c.amplitude * std::sin(2 * M_PI * 220 * (channel + 2) * seconds + 1 + channel));
+    levels.push_back(c.amplitude *
+                     std::sin(2 * M_PI * 220 * (channel + 2) * seconds + 1 + channel));
   return levels;
 }
 
@@ -438,7 +439,8 @@ void damage(const cue_image& image) {
 // left out of the measures.
 void expect_heard(const audio_file_case& c, const std::string& heard) {
   const auto level = [&heard](std::size_t frame, int side) {
-    const std::size_t at = frame * raw_sector::audio_frame_bytes + 2 * static_cast<std::size_t>(side);
+    const std::size_t at =
+        frame * raw_sector::audio_frame_bytes + 2 * static_cast<std::size_t>(side);
     return static_cast<short>(static_cast<unsigned char>(heard[at]) |
                               static_cast<unsigned char>(heard[at + 1]) << 8) /
            32768.0;
@@ -543,8 +545,8 @@ TEST_P(audio_file_audio, plays_as_cd_audio_at_its_own_level) {
     return;
   }
   // Two seconds: long past the end of the audio.
-  expect_heard(c, play_until_break(image, "\\\r|\r/\r", SIGINT,
-                                   [](const std::string&) { return true; }));
+  expect_heard(
+      c, play_until_break(image, "\\\r|\r/\r", SIGINT, [](const std::string&) { return true; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(ruvo, audio_file_audio, testing::ValuesIn(audio_file_cases),
