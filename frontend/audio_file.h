@@ -10,14 +10,16 @@
 
 // Decodes the span's file, open as `file` (which stays the caller's to close),
 // from the span's offset on. Its slot for read_audio_file, or -1 after the
-// refusal's message: a file that cannot be decoded, audio that cannot be
-// converted, or a ruvo built without the decoder.
+// refusal's message: a file that cannot be decoded, more channels or a rate
+// than can be converted, or a ruvo built without the decoder or resampler.
 int open_audio_file(const pcm_span& span, int file);
 
 // Up to `size` bytes (whole CD frames) of the file's audio as CD audio:
 // 44,100 Hz, 16-bit little-endian stereo, converted from any other rate or
-// channel count; audio that is CD audio already comes out exactly as it is.
-// 0 at the end of the file's audio.
+// channel count; 16-bit audio in mono or stereo at the CD rate comes out
+// exactly as it is. F frames at R Hz make round(F × 44,100 / R) CD frames, and
+// the span's offset counts those. 0 at the end of the file's audio; a decoder
+// that stops early at an error is reported once for the file.
 std::size_t read_audio_file(int slot, char* into, std::size_t size);
 
 // Ends every decoding, for the end of playing.

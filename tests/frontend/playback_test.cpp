@@ -18,7 +18,10 @@
 #if RUVO_AUDIO_FILES
 #include <sndfile.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #endif
 
 namespace {
@@ -275,10 +278,11 @@ const playing playings[] = {
 // file at a sound card's pace, until the spinner has shown `frames` and what
 // has been played satisfies `done` (half a second later, without it), then
 // breaks with `signal`. What had been played when the break message came; the
-// run must have ended as a break does, with nothing played after the message.
+// run must have ended as a break does, with nothing played after the message,
+// and with nothing on standard error unless `err` is given to take it.
 template <typename Done>
 std::string play_until_break(const cue_image& image, const std::string& frames, int signal,
-                             Done done) {
+                             Done done, std::string* err = nullptr) {
   test_support::run_options sound;
   const std::string output = image.dir + "/played.raw";
   sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output};
@@ -295,7 +299,10 @@ std::string play_until_break(const cue_image& image, const std::string& frames, 
   const std::string at_the_message = read_file(output);
   const auto result = finish_program(child);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.err, "");
+  if (err != nullptr)
+    *err = result.err;
+  else
+    EXPECT_EQ(result.err, "");
   EXPECT_TRUE(spins_until_break(result.out, lead, frames.size() / 2));
   EXPECT_EQ(read_file(output).size(), at_the_message.size());
   return at_the_message;
@@ -403,21 +410,56 @@ INSTANTIATE_TEST_SUITE_P(ruvo, break_while_stuck, testing::ValuesIn(stucks),
 // The layout of homebrew discs: the data track in a BINARY file, and tracks 2
 // and 3 in one audio file made with libsndfile. Track 2 follows a PREGAP
 // that no file holds; track 3's pregap of two sectors lies in the file and is
-// skipped, so the file is heard from sector 0 to 10 and from 12 on.
+// skipped, so the file is heard from sector 0 to 10 and from 12 on. In each
+// channel a tone of its own, at the given amplitude (1 is full scale).
 struct audio_file_case {
   const char* name;
   const char* type;  // as the FILE gives it
   int format;        // libsndfile's
   int rate;
   int channels;
-  bool lossless;  // CD audio in a lossless format: exactly its samples are heard
+  double amplitude;
+  // What the left and right CD channels hold, from the file's channels at one
+  // moment: the fold that README describes.
+  std::array<double, 2> (*fold)(const std::vector<double>& channels);
+  // Below it, in dB, the heard audio's SNR against the folded tones, clipped
+  // at full scale, fails; 0: exactly the file's 16-bit samples must be heard.
+  double snr;
+  std::string err;  // a refusal, or the start of the message of a damaged file
 };
 
 void PrintTo(const audio_file_case& c, std::ostream* os) { *os << c.name; }
 
 constexpr std::size_t audio_sectors = 24, pregap_from = 10, pregap_to = 12;
 constexpr std::size_t cd_samples_a_sector = cd_sector / raw_sector::audio_frame_bytes;
+// Past the whole sectors, so that the converted length must round right.
+constexpr std::size_t odd_frames = 7;
+constexpr int cd_rate = raw_sector::audio_rate;
 
+// Each channel's level at the moment: 440 Hz, 660 Hz, ... of its own phase.
+std::vector<double> tones(const audio_file_case& c, double seconds) {
+  std::vector<double> levels;
+  for (int channel = 0; channel < c.channels; ++channel)
+    levels.push_back(c.amplitude *
+                     std::sin(2 * M_PI * 220 * (channel + 2) * seconds + 1 + channel));
+  return levels;
+}
+
+std::int16_t cd_sample(double level) {
+  return static_cast<std::int16_t>(std::clamp(std::lround(level * 32768), -32768L, 32767L));
+}
+
+// The file's frames, and its converted length in CD frames.
+std::size_t file_frames(const audio_file_case& c) {
+  return audio_sectors * static_cast<std::size_t>(c.rate) / raw_sector::frames_per_second +
+         odd_frames;
+}
+std::size_t cd_frames(const audio_file_case& c) {
+  const auto rate = static_cast<std::size_t>(c.rate);
+  return (file_frames(c) * cd_rate + rate / 2) / rate;
+}
+
+// The image, and in image.played what an exact case must be heard as.
 cue_image make_audio_file_image(const audio_file_case& c) {
   cue_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
   image.sheet = image.dir + "/game.cue";
@@ -431,52 +473,152 @@ cue_image make_audio_file_image(const audio_file_case& c) {
                                             "\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 "
                                             "00:00:00\nTRACK 03 AUDIO\nINDEX 00 00:00:10\n"
                                             "INDEX 01 00:00:12\n");
-  // A tone of another phase in each channel, never silent for long.
-  const auto frames =
-      audio_sectors * static_cast<std::size_t>(c.rate) / raw_sector::frames_per_second;
-  std::vector<short> samples(frames * static_cast<std::size_t>(c.channels));
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    const double t = static_cast<double>(i / static_cast<std::size_t>(c.channels)) / c.rate;
-    samples[i] = static_cast<short>(8000 * std::sin(2 * M_PI * 440 * t + 1 + i % 2));
-  }
+  const std::size_t frames = file_frames(c);
+  std::vector<float> levels;
+  std::vector<short> samples;
+  for (std::size_t i = 0; i < frames; ++i)
+    for (const double level : tones(c, static_cast<double>(i) / c.rate)) {
+      levels.push_back(static_cast<float>(level));
+      samples.push_back(cd_sample(level));
+    }
   SF_INFO info{};
   info.samplerate = c.rate;
   info.channels = c.channels;
   info.format = c.format;
   SNDFILE* file = sf_open((image.dir + "/tracks.audio").c_str(), SFM_WRITE, &info);
   EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
-  EXPECT_EQ(sf_writef_short(file, samples.data(), static_cast<sf_count_t>(frames)),
-            static_cast<sf_count_t>(frames));
+  const auto count = static_cast<sf_count_t>(frames);
+  // 16-bit files get the samples as they are, the others the levels.
+  EXPECT_EQ((c.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16
+                ? sf_writef_short(file, samples.data(), count)
+                : sf_writef_float(file, levels.data(), count),
+            count);
   sf_close(file);
-  // As CD audio, little-endian, without the pregap; the lossy or converted
-  // audio only by its length.
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    const std::size_t sector = i / 2 / cd_samples_a_sector;
-    if (!c.lossless || (sector >= pregap_from && sector < pregap_to)) continue;
-    image.played += static_cast<char>(samples[i] & 0xFF);
-    image.played += static_cast<char>(samples[i] >> 8 & 0xFF);
+  // As CD audio, little-endian, without the pregap; mono in both channels.
+  for (std::size_t i = 0; c.snr == 0 && i < frames; ++i) {
+    if (i / cd_samples_a_sector >= pregap_from && i / cd_samples_a_sector < pregap_to) continue;
+    for (int side = 0; side < 2; ++side) {
+      const short sample = samples[i * static_cast<std::size_t>(c.channels) +
+                                   static_cast<std::size_t>(side % c.channels)];
+      image.played += static_cast<char>(sample & 0xFF);
+      image.played += static_cast<char>(sample >> 8 & 0xFF);
+    }
   }
-  if (!c.lossless)
-    image.played.resize((audio_sectors - (pregap_to - pregap_from)) * cd_sector, '?');
   return image;
 }
 
-constexpr int cd_rate = raw_sector::audio_rate;
+// Frames written over in the middle of the file: the decoder loses its way.
+void damage(const cue_image& image) {
+  std::string file = read_file(image.dir + "/tracks.audio");
+  for (std::size_t i = file.size() / 2; i < file.size(); ++i) file[i] = static_cast<char>(i * 37);
+  test_support::write_file(image.dir + "/tracks.audio", file);
+}
+
+// The heard audio against the folded tones: within 0.1 dB of their level, at
+// least `snr` dB SNR, exactly the converted length without the pregap, the
+// first and last 10 ms (where a resampler's filter meets the file's edges)
+// left out of the measures.
+void expect_heard(const audio_file_case& c, const std::string& heard) {
+  const auto level = [&heard](std::size_t frame, int side) {
+    const std::size_t at =
+        frame * raw_sector::audio_frame_bytes + 2 * static_cast<std::size_t>(side);
+    return static_cast<short>(static_cast<unsigned char>(heard[at]) |
+                              static_cast<unsigned char>(heard[at + 1]) << 8) /
+           32768.0;
+  };
+  const std::size_t first = heard.find_first_not_of('\0') / raw_sector::audio_frame_bytes,
+                    last = heard.find_last_not_of('\0') / raw_sector::audio_frame_bytes;
+  const std::size_t gap = (pregap_to - pregap_from) * cd_samples_a_sector;
+  ASSERT_LT(first, last);
+  ASSERT_EQ(last + 1 - first, cd_frames(c) - gap);
+  double power = 0, heard_power = 0, noise = 0;
+  const std::size_t edge = cd_rate / 100;
+  for (std::size_t n = edge; n + edge < cd_frames(c); ++n) {
+    if (n >= pregap_from * cd_samples_a_sector && n < pregap_to * cd_samples_a_sector) continue;
+    const std::size_t at = first + n - (n >= pregap_to * cd_samples_a_sector ? gap : 0);
+    const std::array<double, 2> sides = c.fold(tones(c, static_cast<double>(n) / cd_rate));
+    for (int side = 0; side < 2; ++side) {
+      const double exact = std::clamp(sides[static_cast<std::size_t>(side)], -1.0, 32767 / 32768.0);
+      power += exact * exact;
+      heard_power += level(at, side) * level(at, side);
+      noise += (level(at, side) - exact) * (level(at, side) - exact);
+    }
+  }
+  EXPECT_NEAR(10 * std::log10(heard_power / power), 0, 0.1);
+  EXPECT_GE(10 * std::log10(power / noise), c.snr);
+}
+
+constexpr double minus_3_db = 0.70710678;
+constexpr auto as_it_is = [](const std::vector<double>& in) {
+  return std::array<double, 2>{in[0], in.back()};
+};
 const audio_file_case audio_file_cases[] = {
-    {"Wave", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 2, true},
-    {"FlacCalledWave", "WAVE", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, cd_rate, 2, true},
-    {"Aiff", "AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, cd_rate, 2, true},
-    {"Motorola", "MOTOROLA", SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, cd_rate, 2, true},
-    {"Mp3", "MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, cd_rate, 2, false},
-    {"MonoWaveAt48kHz", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, false},
+    {"Wave", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 2, 0.25, as_it_is, 0, ""},
+    {"FlacCalledWave", "WAVE", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, cd_rate, 2, 0.25, as_it_is, 0,
+     ""},
+    {"Aiff", "AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, cd_rate, 2, 0.25, as_it_is, 0, ""},
+    {"Motorola", "MOTOROLA", SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG, cd_rate, 2, 0.25,
+     as_it_is, 0, ""},
+    {"MonoWave", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 1, 0.25, as_it_is, 0, ""},
+    {"FloatWave", "WAVE", SF_FORMAT_WAV | SF_FORMAT_FLOAT, cd_rate, 2, 0.25, as_it_is, 80, ""},
+    // Beyond full scale: saturated, not wrapped.
+    {"FloatWaveOverFullScale", "WAVE", SF_FORMAT_WAV | SF_FORMAT_FLOAT, cd_rate, 2, 1.5, as_it_is,
+     80, ""},
+    {"Vorbis", "OGG", SF_FORMAT_OGG | SF_FORMAT_VORBIS, cd_rate, 2, 0.25, as_it_is, 30, ""},
+    {"Mp3", "MP3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, cd_rate, 2, 0.25, as_it_is, 30, ""},
+    {"WaveAt48kHz", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, 0.25, as_it_is, 70, ""},
+    {"MonoWaveAt8kHz", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 0.25, as_it_is, 70, ""},
+    // Left, right, centre.
+    {"ThreeChannels", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 3, 0.25,
+     [](const std::vector<double>& in) {
+       return std::array<double, 2>{in[0] + minus_3_db * in[2], in[1] + minus_3_db * in[2]};
+     },
+     80, ""},
+    // 5.1: left, right, centre, low frequencies, left and right surround.
+    {"SixChannels", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 6, 0.25,
+     [](const std::vector<double>& in) {
+       return std::array<double, 2>{in[0] + minus_3_db * (in[2] + in[4]),
+                                    in[1] + minus_3_db * (in[2] + in[5])};
+     },
+     80, ""},
+    {"TwoHundredFiftySixChannels", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 256, 0.25,
+     as_it_is, 0,
+     "Sorry, CD Music cannot be played: <dir>/tracks.audio holds 256 channels; ruvo folds 1 to 8 "
+     "into stereo.\n"},
+    // Once, for the two tracks in the file; the spinner goes on.
+    {"DamagedFlac", "WAVE", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, cd_rate, 2, 0.25, as_it_is, 0,
+     "Sorry, CD Music stops early: <dir>/tracks.audio cannot be decoded past 00:00:"},
 };
 
 class audio_file_audio : public testing::TestWithParam<audio_file_case> {};
 
-TEST_P(audio_file_audio, plays_as_cd_audio) {
+TEST_P(audio_file_audio, plays_as_cd_audio_at_its_own_level) {
   const audio_file_case& c = GetParam();
   const cue_image image = make_audio_file_image(c);
-  if (c.lossless) {
+  std::string err = !RUVO_RESAMPLING && c.rate != cd_rate
+                        ? "Sorry, CD Music cannot be played: <dir>/tracks.audio holds audio at " +
+                              std::to_string(c.rate) +
+                              " Hz, and this ruvo was built without resampling.\n"
+                        : c.err;
+  if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
+  if (err.ends_with(".\n")) {
+    const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet});
+    EXPECT_EQ(result.out, banner + valid_announcement);
+    EXPECT_EQ(result.err, err);
+    EXPECT_EQ(result.exit_status, 1);
+    return;
+  }
+  if (!c.err.empty()) {
+    damage(image);
+    std::string heard_err;
+    play_until_break(
+        image, "\\\r|\r", SIGINT, [](const std::string&) { return true; }, &heard_err);
+    EXPECT_TRUE(heard_err.starts_with(err) && heard_err.ends_with(" (flac decoder lost sync).\n") &&
+                heard_err.find('\n') == heard_err.size() - 1)
+        << heard_err;
+    return;
+  }
+  if (c.snr == 0) {
     const std::string heard = play_until_break(
         image, "\\\r", SIGINT,
         [&image](const std::string& out) { return played(out, image.played, true); });
@@ -484,27 +626,8 @@ TEST_P(audio_file_audio, plays_as_cd_audio) {
     return;
   }
   // Two seconds: long past the end of the audio.
-  const std::string heard =
-      play_until_break(image, "\\\r|\r/\r", SIGINT, [](const std::string&) { return true; });
-  const auto first = heard.find_first_not_of('\0'), last = heard.find_last_not_of('\0');
-  ASSERT_NE(first, std::string::npos);
-  const std::string sound = heard.substr(first, last + 1 - first);
-  EXPECT_NEAR(static_cast<double>(sound.size()), static_cast<double>(image.played.size()),
-              0.05 * static_cast<double>(image.played.size()));
-  double power = 0;
-  bool same_in_both = true;
-  for (std::size_t i = 0; i + 4 <= sound.size(); i += 4) {
-    const auto sample = [&sound](std::size_t at) {
-      return static_cast<short>(static_cast<unsigned char>(sound[at]) |
-                                static_cast<unsigned char>(sound[at + 1]) << 8);
-    };
-    power += static_cast<double>(sample(i)) * sample(i);
-    same_in_both = same_in_both && sample(i) == sample(i + 2);
-  }
-  EXPECT_GT(std::sqrt(power / static_cast<double>(sound.size() / 4)), 2000);
-  if (c.channels == 1) {
-    EXPECT_TRUE(same_in_both);
-  }
+  expect_heard(
+      c, play_until_break(image, "\\\r|\r/\r", SIGINT, [](const std::string&) { return true; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(ruvo, audio_file_audio, testing::ValuesIn(audio_file_cases),
