@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <semaphore.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -14,34 +15,40 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace out {
 
 namespace {
 
-// To a regular file the kernel's copy of each buffer into the page cache
-// costs about as much as tracing the lines in it, and into a pipe the copy
-// and the waits for the reader cost more; a writer thread does both while the
-// trace fills the other buffer. The buffers are larger there, as each
-// hand-over costs both threads some waiting and cache traffic: 1 MiB was the
-// fastest size measured, 10% faster than 256 KiB, while two buffers of 2 MiB
-// no longer fit in a CPU's cache. Everywhere else (a terminal, /dev/null)
-// only buffer_size bytes of the first buffer are used, and every write is
-// made by the tracing thread.
-constexpr std::size_t writer_buffer_size = 1024 * 1024;
+// Lines are rendered into `lines`. To a terminal or /dev/null the tracing
+// thread writes them from there. To a regular file or a pipe the kernel's
+// copy of the trace costs about as much as tracing it, so a writer thread
+// makes the writes while the trace goes on: every staged_size bytes the
+// tracing thread streams the whole lines into one of two hand-over buffers
+// (see stream), and the writer writes each one once it is full. 1 MiB per
+// write: the kernel's work for each write, apart from the copy, made 256 KiB
+// writes 20% slower to a file.
+constexpr std::size_t handed_size = 1024 * 1024;
 constexpr std::size_t buffer_count = 2;
-char buffers[buffer_count][writer_buffer_size + line_reserve];
+// Rendered lines that stay in the first-level cache until they are streamed.
+constexpr std::size_t staged_size = 64 * 1024;
+alignas(64) char lines[buffer_size + line_reserve];
+// With room for a line past the end: with one CPU the trace is rendered
+// straight into the first (see start).
+alignas(64) char handed[buffer_count][handed_size + line_reserve];
 
 }  // namespace
 
-buffer_state state{buffers[0], buffers[0] + buffer_size, 0};
+buffer_state state{lines, lines + buffer_size, 0};
 volatile std::sig_atomic_t break_signal = 0;
 
 namespace {
 
-// The buffer being filled, and its place among the buffers.
-char* buffer = buffers[0];
-std::size_t filling = 0;
+// The buffer that lines are rendered into.
+char* buffer = lines;
 
 void* capture_target = nullptr;
 capture_sink capture = nullptr;
@@ -71,9 +78,12 @@ void take(sem_t& semaphore) {
 // free in `empty`, so taking `empty` once more waits for the writer to catch
 // up; only then does the tracing thread write itself.
 struct writer_record {
-  bool wanted = false;   // a regular file or a pipe: start at the first full buffer
+  bool wanted = false;   // a regular file or a pipe, and two CPUs: lines are staged
   bool to_pipe = false;  // widened when the thread starts
+  bool started = false;  // tried at the first full buffer
   bool running = false;  // the thread has started; if it cannot, the tracing thread writes
+  std::size_t filling = 0;  // the hand-over buffer being filled
+  std::size_t filled = 0;   // and the bytes in it
   sem_t handed{};        // buffers handed over and not yet taken; the writer waits
   sem_t empty{};         // buffers written, free to fill again; the tracing thread waits
   std::size_t sizes[buffer_count]{};  // bytes to write from each buffer handed over
@@ -146,7 +156,7 @@ int write_all(const char* bytes, std::size_t size) {
 void* write_handed_over(void*) {
   for (std::size_t next = 0;; next = (next + 1) % buffer_count) {
     take(writer.handed);
-    if (const int error = write_all(buffers[next], writer.sizes[next]); error != 0) fail(error);
+    if (const int error = write_all(handed[next], writer.sizes[next]); error != 0) fail(error);
     sem_post(&writer.empty);
   }
 }
@@ -161,13 +171,17 @@ void* write_handed_over(void*) {
 // pipe memory), and buffers then go in pieces. A pipe made larger by whoever
 // shares it is left so.
 void widen_pipe() {
-  constexpr int wanted = static_cast<int>(writer_buffer_size);
+  constexpr int wanted = static_cast<int>(handed_size);
   if (const int size = fcntl(STDOUT_FILENO, F_GETPIPE_SZ); size >= 0 && size < wanted)
     fcntl(STDOUT_FILENO, F_SETPIPE_SZ, wanted);
 }
 
-// Started at the first full buffer, so that a short run starts no thread
-// and leaves a pipe as it found it.
+// Whether this process may run on one CPU only (taskset, cpusets).
+bool one_cpu() {
+  cpu_set_t allowed;
+  return sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) < 2;
+}
+
 // Break signals are blocked in it from birth.
 bool start_writer() {
   if (sem_init(&writer.handed, 0, 0) != 0 || sem_init(&writer.empty, 0, buffer_count - 1) != 0)
@@ -183,33 +197,92 @@ bool start_writer() {
   return started;
 }
 
-// Hands the first `size` bytes of the buffer to the writer and goes on in
-// the next buffer, which starts with the rest.
-void hand_over(std::size_t size) {
-  const std::size_t all = buffered();
-  writer.sizes[filling] = size;
-  sem_post(&writer.handed);
-  take(writer.empty);
-  filling = (filling + 1) % buffer_count;
-  char* const next = buffers[filling];
-  std::memcpy(next, buffer + size, all - size);
-  buffer = next;
-  state.limit = next + writer_buffer_size;
-  state.cursor = next + (all - size);
+// Copies with streaming stores, which write whole cache lines to memory
+// without taking them into the cache. Rendered straight into the buffers
+// that the writer thread hands to the kernel, every cache line would be
+// written on one core, read on the other and written again: on this
+// two-core virtual machine that tripled the cost of tracing whenever the
+// cores sat apart (their caches 250 ns or more from each other), and cost a
+// little when they shared one. Streamed, a line is stored once and read
+// from memory; the two partial lines at the ends are copied as usual.
+void stream(char* to, const char* from, std::size_t size) {
+#if defined(__SSE2__)
+  const std::size_t head = std::min(size, (0 - reinterpret_cast<std::uintptr_t>(to)) % 64);
+  std::memcpy(to, from, head);
+  to += head;
+  from += head;
+  size -= head;
+  for (; size >= 64; to += 64, from += 64, size -= 64) {
+    auto* const line = reinterpret_cast<__m128i*>(to);
+    const auto* const source = reinterpret_cast<const __m128i_u*>(from);
+    _mm_stream_si128(line, _mm_loadu_si128(source));
+    _mm_stream_si128(line + 1, _mm_loadu_si128(source + 1));
+    _mm_stream_si128(line + 2, _mm_loadu_si128(source + 2));
+    _mm_stream_si128(line + 3, _mm_loadu_si128(source + 3));
+  }
+#endif
+  std::memcpy(to, from, size);
 }
 
-// Returns once the writer has written every buffer handed over, so that what
-// the tracing thread writes next lands after them (see writer_record).
-void wait_for_writer() {
-  if (writer.running) take(writer.empty);
+// Streaming stores are not ordered with the others: the hand-over must
+// come after them.
+void end_streams() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
+}
+
+// Hands the buffer being filled to the writer and goes on in the next one.
+// The thread starts at the first full buffer, so that a short run starts
+// none and leaves a pipe as it found it; without it the buffer is written
+// here.
+void hand_over() {
+  if (!writer.started) {
+    writer.started = true;
+    if (writer.to_pipe) widen_pipe();
+    writer.running = start_writer();
+  }
+  if (!writer.running) {
+    if (const int error = write_all(handed[writer.filling], writer.filled); error != 0) fail(error);
+  } else {
+    end_streams();
+    writer.sizes[writer.filling] = writer.filled;
+    sem_post(&writer.handed);
+    take(writer.empty);
+    writer.filling = (writer.filling + 1) % buffer_count;
+  }
+  writer.filled = 0;
+}
+
+// Keeps what follows the first `size` bytes of the buffer at its start.
+void keep_rest(std::size_t size) {
+  const std::size_t all = buffered();
+  std::memmove(buffer, buffer + size, all - size);
+  state.cursor = buffer + (all - size);
+}
+
+// Stages the first `size` bytes of the buffer for the writer.
+void stage(std::size_t size) {
+  if (writer.filled + size > handed_size) hand_over();
+  stream(handed[writer.filling] + writer.filled, buffer, size);
+  writer.filled += size;
+  keep_rest(size);
+}
+
+// Returns once everything staged has been written, so that what the tracing
+// thread writes next lands after it (see writer_record).
+void write_staged() {
+  if (writer.filled > 0) hand_over();
+  if (writer.running) {
+    take(writer.empty);
+    sem_post(&writer.empty);
+  }
 }
 
 // Writes the first `size` bytes of the buffer and keeps the rest at its start.
 void write_out(std::size_t size) {
-  const std::size_t all = buffered();
   if (const int error = write_all(buffer, size); error != 0) fail(error);
-  std::memmove(buffer, buffer + size, all - size);
-  state.cursor = buffer + (all - size);
+  keep_rest(size);
 }
 
 // The end of a run that a break stopped: the lines handed to the writer, then
@@ -217,7 +290,7 @@ void write_out(std::size_t size) {
 // went out before always ended at a line end (see flush), so the output stays
 // whole lines. If the write fails, the run ends as any failed write does.
 [[noreturn]] void stop() {
-  wait_for_writer();
+  write_staged();
   const std::size_t size = buffered();
   write_out(whole_lines(size, size));
   end_by(break_signal);
@@ -231,7 +304,7 @@ void finish() {
     return;
   }
   if (break_signal != 0) stop();
-  wait_for_writer();
+  write_staged();
   write_out(buffered());
   // Too late to cost a line, but the shell is still told of the break.
   if (break_signal != 0) end_by(break_signal);
@@ -253,12 +326,7 @@ void flush() {
   if (whole == 0 && size > line_reserve) whole = size;
   if (whole == 0) return;
   if (writer.wanted) {
-    writer.wanted = false;
-    if (writer.to_pipe) widen_pipe();
-    writer.running = start_writer();
-  }
-  if (writer.running) {
-    hand_over(whole);
+    stage(whole);
   } else {
     write_out(whole);
   }
@@ -283,7 +351,17 @@ void start() {
     writer.to_pipe = S_ISFIFO(output.st_mode);
     writer.wanted = writer.to_pipe || S_ISREG(output.st_mode);
   }
-  if (writer.wanted) state.limit = buffer + writer_buffer_size;
+  if (writer.wanted && one_cpu()) {
+    // A writer thread could only take turns with the trace there, and
+    // streaming would cost the kernel's copy its cache: the lines go out
+    // from where they are rendered, in writes as large as the writer's.
+    writer.wanted = false;
+    buffer = handed[0];
+    state.cursor = buffer;
+    state.limit = buffer + handed_size;
+  } else if (writer.wanted) {
+    state.limit = buffer + staged_size;
+  }
   std::atexit(finish);
   struct sigaction action {};
   action.sa_handler = on_break;
