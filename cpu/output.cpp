@@ -79,7 +79,7 @@ void take(sem_t& semaphore) {
 // up; only then does the tracing thread write itself.
 struct writer_record {
   bool wanted = false;   // a regular file or a pipe, and two CPUs: lines are staged
-  bool to_pipe = false;  // widened when the thread starts
+  bool to_pipe = false;  // to be widened at the first full buffer
   bool started = false;  // tried at the first full buffer
   bool running = false;  // the thread has started; if it cannot, the tracing thread writes
   std::size_t filling = 0;  // the hand-over buffer being filled
@@ -166,11 +166,15 @@ void* write_handed_over(void*) {
 // drain each one. On two CPUs shared by both threads and the reader, that
 // made the fastest traces run at under three fifths of their speed to
 // /dev/null; a pipe that takes a whole buffer at once brought them to about
-// four fifths. The system
-// may refuse (EPERM past /proc/sys/fs/pipe-max-size or the user's share of
-// pipe memory), and buffers then go in pieces. A pipe made larger by whoever
-// shares it is left so.
+// four fifths. With one CPU, where the tracing thread writes, a 64 KiB pipe
+// made the trace 27% slower. The system may refuse (EPERM past
+// /proc/sys/fs/pipe-max-size or the user's share of pipe memory), and
+// buffers then go in pieces. A pipe made larger by whoever shares it is left
+// so. Done once, at the first full buffer, so that a short run leaves a pipe
+// as it found it.
 void widen_pipe() {
+  if (!writer.to_pipe) return;
+  writer.to_pipe = false;
   constexpr int wanted = static_cast<int>(handed_size);
   if (const int size = fcntl(STDOUT_FILENO, F_GETPIPE_SZ); size >= 0 && size < wanted)
     fcntl(STDOUT_FILENO, F_SETPIPE_SZ, wanted);
@@ -239,7 +243,7 @@ void end_streams() {
 void hand_over() {
   if (!writer.started) {
     writer.started = true;
-    if (writer.to_pipe) widen_pipe();
+    widen_pipe();
     writer.running = start_writer();
   }
   if (!writer.running) {
@@ -328,6 +332,7 @@ void flush() {
   if (writer.wanted) {
     stage(whole);
   } else {
+    widen_pipe();
     write_out(whole);
   }
   // A break that came while writing ends the run now, between lines.
