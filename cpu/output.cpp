@@ -6,6 +6,7 @@
 #include <sched.h>
 #include <semaphore.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +19,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "sh2.h"
 
 namespace out {
 
@@ -37,8 +40,11 @@ constexpr std::size_t buffer_count = 2;
 constexpr std::size_t staged_size = 64 * 1024;
 alignas(64) char lines[buffer_size + line_reserve];
 // With room for a line past the end: with one CPU the trace is rendered
-// straight into the first (see start).
-alignas(64) char handed[buffer_count][handed_size + line_reserve];
+// straight into the first (see start). Both lie on one large page where the
+// system offers it: on this virtual machine the first store to each small
+// page cost 15 to 20 us, 8 to 12 ms for the two buffers, a quarter of the
+// time of the shorter traces.
+alignas(large_page) char handed[buffer_count][handed_size + line_reserve];
 
 }  // namespace
 
@@ -356,6 +362,9 @@ void start() {
     writer.to_pipe = S_ISFIFO(output.st_mode);
     writer.wanted = writer.to_pipe || S_ISREG(output.st_mode);
   }
+#ifdef MADV_HUGEPAGE
+  if (writer.wanted) madvise(handed, sizeof handed / large_page * large_page, MADV_HUGEPAGE);
+#endif
   if (writer.wanted && one_cpu()) {
     // A writer thread could only take turns with the trace there, and
     // streaming would cost the kernel's copy its cache: the lines go out
