@@ -74,15 +74,15 @@ void take(sem_t& semaphore) {
   }
 }
 
-// The writer thread's side: plain double buffering. The tracing thread hands
-// a buffer over by posting `handed` and takes the other one back from
-// `empty`; the semaphores also order the bytes stored in a buffer before the
-// writer reads them, and the writer's reading before the buffer is filled
-// again. Buffers go out in the order handed over, by write(), so the file
-// offset moves as if the tracing thread wrote them itself. Once the first
-// buffer has been handed over, one buffer is always either being written or
-// free in `empty`, so taking `empty` once more waits for the writer to catch
-// up; only then does the tracing thread write itself.
+// The writer thread's side: a ring of buffers. The tracing thread hands a
+// buffer over by posting `handed` and takes the next one from `empty`; the
+// semaphores also order the bytes stored in a buffer before the writer reads
+// them, and the writer's reading before the buffer is filled again. Buffers
+// go out in the order handed over, by write(), so the file offset moves as
+// if the tracing thread wrote them itself. Every buffer but the one being
+// filled is either being written or free in `empty`, so taking all of those
+// waits for the writer to catch up; only then does the tracing thread write
+// itself.
 struct writer_record {
   bool wanted = false;   // a regular file or a pipe, and two CPUs: lines are staged
   bool to_pipe = false;  // to be widened at the first full buffer
@@ -283,10 +283,10 @@ void stage(std::size_t size) {
 // thread writes next lands after it (see writer_record).
 void write_staged() {
   if (writer.filled > 0) hand_over();
-  if (writer.running) {
-    take(writer.empty);
-    sem_post(&writer.empty);
-  }
+  if (!writer.running) return;
+  // Every buffer but the one being filled, free again once written.
+  for (std::size_t i = 1; i < buffer_count; ++i) take(writer.empty);
+  for (std::size_t i = 1; i < buffer_count; ++i) sem_post(&writer.empty);
 }
 
 // Writes the first `size` bytes of the buffer and keeps the rest at its start.
