@@ -216,13 +216,17 @@ bool start_writer() {
 }
 
 // Copies with streaming stores, which write whole cache lines to memory
-// without taking them into the cache. Rendered straight into the buffers
+// without taking them into the cache (where there are none, as on 32-bit
+// x86 without SSE2, it is a plain copy). Rendered straight into the buffers
 // that the writer thread hands to the kernel, every cache line would be
-// written on one core, read on the other and written again: on this
-// two-core virtual machine that tripled the cost of tracing whenever the
-// cores sat apart (their caches 250 ns or more from each other), and cost a
-// little when they shared one. Streamed, a line is stored once and read
-// from memory; the two partial lines at the ends are copied as usual.
+// written on one core, read by the kernel on the other and written again.
+// On this two-core virtual machine, whose CPUs move between the host's
+// cores from minute to minute, that tripled the cost of tracing whenever
+// their caches were far apart (a cache line's round trip 450 ns or more):
+// a trace into a new file took 2.4 times as long as streamed. When they
+// were close (110 to 200 ns) it was 10% faster than streamed. Streamed, a
+// line is stored once and read from memory; the two partial lines at the
+// ends are copied as usual.
 void stream(char* to, const char* from, std::size_t size) {
 #if defined(__SSE2__)
   const std::size_t head = std::min(size, (0 - reinterpret_cast<std::uintptr_t>(to)) % 64);
@@ -250,6 +254,12 @@ void end_streams() {
 #endif
 }
 
+// Writes the hand-over buffer being filled from the tracing thread.
+void write_filled() {
+  if (const int error = write_all(handed_buffer(writer.filling), writer.filled); error != 0) fail(error);
+  writer.filled = 0;
+}
+
 // Hands the buffer being filled to the writer and goes on in the next one.
 // The thread starts at the first full buffer, so that a short run starts
 // none and leaves a pipe as it found it; without it the buffer is written
@@ -260,15 +270,12 @@ void hand_over() {
     widen_pipe();
     writer.running = start_writer();
   }
-  if (!writer.running) {
-    if (const int error = write_all(handed_buffer(writer.filling), writer.filled); error != 0) fail(error);
-  } else {
-    end_streams();
-    writer.sizes[writer.filling] = writer.filled;
-    sem_post(&writer.handed);
-    take(writer.empty);
-    writer.filling = (writer.filling + 1) % buffer_count;
-  }
+  if (!writer.running) return write_filled();
+  end_streams();
+  writer.sizes[writer.filling] = writer.filled;
+  sem_post(&writer.handed);
+  take(writer.empty);
+  writer.filling = (writer.filling + 1) % buffer_count;
   writer.filled = 0;
 }
 
@@ -290,8 +297,8 @@ void stage(std::size_t size) {
 // Returns once everything staged has been written, so that what the tracing
 // thread writes next lands after it (see writer_record).
 void write_staged() {
+  if (!writer.running) return write_filled();
   if (writer.filled > 0) hand_over();
-  if (!writer.running) return;
   // Every buffer but the one being filled, free again once written.
   for (std::size_t i = 1; i < buffer_count; ++i) take(writer.empty);
   for (std::size_t i = 1; i < buffer_count; ++i) sem_post(&writer.empty);
