@@ -43,14 +43,16 @@ constexpr std::size_t staged_size = 64 * 1024;
 // 1 MiB writes took 15% less time than 256 KiB ones; a pipe holds as much
 // once widened.
 constexpr std::size_t large_write = 1024 * 1024;
-alignas(64) char lines[buffer_size + line_reserve];
+char lines[buffer_size + line_reserve];
 // The hand-over buffers one after the other, with room for a line past the
 // first large_write bytes, where the trace is rendered with one CPU (see
-// start). They lie on one large page where the system offers it: on this
-// virtual machine the first store to each small page cost 15 to 20 us,
-// 8 to 12 ms for 2 MiB, a quarter of the time of the shorter traces.
-alignas(large_page) char handed[buffer_count * handed_size + line_reserve];
-static_assert(large_write + line_reserve <= sizeof handed);
+// start). Allocated only for a file or a pipe, on one large page where the
+// system offers it: on this virtual machine the first store to each small
+// page cost 15 to 20 us, 8 to 12 ms for 2 MiB, a quarter of the time of the
+// shorter traces.
+constexpr std::size_t handed_bytes = buffer_count * handed_size + line_reserve;
+static_assert(large_write + line_reserve <= handed_bytes);
+char* handed = nullptr;
 
 char* handed_buffer(std::size_t index) { return handed + index * handed_size; }
 
@@ -377,9 +379,15 @@ void start() {
     writer.to_pipe = S_ISFIFO(output.st_mode);
     writer.wanted = writer.to_pipe || S_ISREG(output.st_mode);
   }
+  if (writer.wanted) {
+    // Without them the tracing thread writes from `lines`.
+    void* memory = nullptr;
+    writer.wanted = posix_memalign(&memory, large_page, handed_bytes) == 0;
+    handed = static_cast<char*>(memory);
 #ifdef MADV_HUGEPAGE
-  if (writer.wanted) madvise(handed, sizeof handed / large_page * large_page, MADV_HUGEPAGE);
+    if (writer.wanted) madvise(handed, handed_bytes / large_page * large_page, MADV_HUGEPAGE);
 #endif
+  }
   if (writer.wanted && one_cpu()) {
     // A writer thread could only take turns with the trace there, and
     // streaming would cost the kernel's copy its cache (a quarter more
