@@ -182,8 +182,8 @@ void* write_handed_over(void*) {
 // drain each one. On two CPUs shared by both threads and the reader, that
 // made the fastest traces run at under three fifths of their speed to
 // /dev/null; a pipe that takes a whole buffer at once brought them to about
-// four fifths. With one CPU, where the tracing thread writes, a 64 KiB pipe
-// made the trace 27% slower. The system may refuse (EPERM past
+// four fifths. With one CPU, where the tracing thread writes, the trace took
+// a third longer into a 64 KiB pipe. The system may refuse (EPERM past
 // /proc/sys/fs/pipe-max-size or the user's share of pipe memory), and
 // buffers then go in pieces. A pipe made larger by whoever shares it is left
 // so. Done once, at the first full buffer, so that a short run leaves a pipe
@@ -226,9 +226,10 @@ bool start_writer() {
 // cores from minute to minute, that tripled the cost of tracing whenever
 // their caches were far apart (a cache line's round trip 450 ns or more):
 // a trace into a new file took 2.4 times as long as streamed. When they
-// were close (110 to 200 ns) it was 10% faster than streamed. Streamed, a
-// line is stored once and read from memory; the two partial lines at the
-// ends are copied as usual.
+// were close it was 10% faster than streamed on the fastest trace at a
+// round trip of 180 to 200 ns, and slower on others at 100 to 120 ns.
+// Streamed, a line is stored once and read from memory; the two partial
+// lines at the ends are copied as usual.
 void stream(char* to, const char* from, std::size_t size) {
 #if defined(__SSE2__)
   const std::size_t head = std::min(size, (0 - reinterpret_cast<std::uintptr_t>(to)) % 64);
