@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <semaphore.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,34 +16,55 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "sh2.h"
 
 namespace out {
 
 namespace {
 
-// To a regular file the kernel's copy of each buffer into the page cache
-// costs about as much as tracing the lines in it, and into a pipe the copy
-// and the waits for the reader cost more; a writer thread does both while the
-// trace fills the other buffer. The buffers are larger there, as each
-// hand-over costs both threads some waiting and cache traffic: 1 MiB was the
-// fastest size measured, 10% faster than 256 KiB, while two buffers of 2 MiB
-// no longer fit in a CPU's cache. Everywhere else (a terminal, /dev/null)
-// only buffer_size bytes of the first buffer are used, and every write is
-// made by the tracing thread.
-constexpr std::size_t writer_buffer_size = 1024 * 1024;
-constexpr std::size_t buffer_count = 2;
-char buffers[buffer_count][writer_buffer_size + line_reserve];
+// Lines are rendered into `lines`. To a terminal or /dev/null the tracing
+// thread writes them from there. To a regular file or a pipe the kernel's
+// copy of the trace costs about as much as tracing it, so a writer thread
+// makes the writes while the trace goes on: every staged_size bytes the
+// tracing thread streams the whole lines into a ring of hand-over buffers
+// (see stream), and the writer writes each one once it is full. Four of
+// 512 KiB: the writer's pace varies with the kernel's work for each write,
+// and with smaller buffers the trace waits less for it than with two of
+// 1 MiB, for the same memory.
+constexpr std::size_t handed_size = 512 * 1024;
+constexpr std::size_t buffer_count = 4;
+// Rendered lines that stay in the first-level cache until they are streamed.
+constexpr std::size_t staged_size = 64 * 1024;
+// With one CPU, where the tracing thread writes a file or a pipe itself,
+// 1 MiB writes took 15% less time than 256 KiB ones; a pipe holds as much
+// once widened.
+constexpr std::size_t large_write = 1024 * 1024;
+char lines[buffer_size + line_reserve];
+// The hand-over buffers one after the other, with room for a line past the
+// first large_write bytes, where the trace is rendered with one CPU (see
+// start). Allocated only for a file or a pipe, on one large page where the
+// system offers it: on this virtual machine the first store to each small
+// page cost 15 to 20 us, 8 to 12 ms for 2 MiB, a quarter of the time of the
+// shorter traces.
+constexpr std::size_t handed_bytes = buffer_count * handed_size + line_reserve;
+static_assert(large_write + line_reserve <= handed_bytes);
+char* handed = nullptr;
+
+char* handed_buffer(std::size_t index) { return handed + index * handed_size; }
 
 }  // namespace
 
-buffer_state state{buffers[0], buffers[0] + buffer_size, 0};
+buffer_state state{lines, lines + buffer_size, 0};
 volatile std::sig_atomic_t break_signal = 0;
 
 namespace {
 
-// The buffer being filled, and its place among the buffers.
-char* buffer = buffers[0];
-std::size_t filling = 0;
+// The buffer that lines are rendered into.
+char* buffer = lines;
 
 void* capture_target = nullptr;
 capture_sink capture = nullptr;
@@ -61,19 +84,22 @@ void take(sem_t& semaphore) {
   }
 }
 
-// The writer thread's side: plain double buffering. The tracing thread hands
-// a buffer over by posting `handed` and takes the other one back from
-// `empty`; the semaphores also order the bytes stored in a buffer before the
-// writer reads them, and the writer's reading before the buffer is filled
-// again. Buffers go out in the order handed over, by write(), so the file
-// offset moves as if the tracing thread wrote them itself. Once the first
-// buffer has been handed over, one buffer is always either being written or
-// free in `empty`, so taking `empty` once more waits for the writer to catch
-// up; only then does the tracing thread write itself.
+// The writer thread's side: a ring of buffers. The tracing thread hands a
+// buffer over by posting `handed` and takes the next one from `empty`; the
+// semaphores also order the bytes stored in a buffer before the writer reads
+// them, and the writer's reading before the buffer is filled again. Buffers
+// go out in the order handed over, by write(), so the file offset moves as
+// if the tracing thread wrote them itself. Every buffer but the one being
+// filled is either being written or free in `empty`, so taking all of those
+// waits for the writer to catch up; only then does the tracing thread write
+// itself.
 struct writer_record {
-  bool wanted = false;   // a regular file or a pipe: start at the first full buffer
-  bool to_pipe = false;  // widened when the thread starts
+  bool wanted = false;   // a regular file or a pipe, and two CPUs: lines are staged
+  bool to_pipe = false;  // to be widened at the first full buffer
+  bool started = false;  // tried at the first full buffer
   bool running = false;  // the thread has started; if it cannot, the tracing thread writes
+  std::size_t filling = 0;  // the hand-over buffer being filled
+  std::size_t filled = 0;   // and the bytes in it
   sem_t handed{};        // buffers handed over and not yet taken; the writer waits
   sem_t empty{};         // buffers written, free to fill again; the tracing thread waits
   std::size_t sizes[buffer_count]{};  // bytes to write from each buffer handed over
@@ -146,7 +172,7 @@ int write_all(const char* bytes, std::size_t size) {
 void* write_handed_over(void*) {
   for (std::size_t next = 0;; next = (next + 1) % buffer_count) {
     take(writer.handed);
-    if (const int error = write_all(buffers[next], writer.sizes[next]); error != 0) fail(error);
+    if (const int error = write_all(handed_buffer(next), writer.sizes[next]); error != 0) fail(error);
     sem_post(&writer.empty);
   }
 }
@@ -156,18 +182,26 @@ void* write_handed_over(void*) {
 // drain each one. On two CPUs shared by both threads and the reader, that
 // made the fastest traces run at under three fifths of their speed to
 // /dev/null; a pipe that takes a whole buffer at once brought them to about
-// four fifths. The system
-// may refuse (EPERM past /proc/sys/fs/pipe-max-size or the user's share of
-// pipe memory), and buffers then go in pieces. A pipe made larger by whoever
-// shares it is left so.
+// four fifths. With one CPU, where the tracing thread writes, the trace took
+// a third longer into a 64 KiB pipe. The system may refuse (EPERM past
+// /proc/sys/fs/pipe-max-size or the user's share of pipe memory), and
+// buffers then go in pieces. A pipe made larger by whoever shares it is left
+// so. Done once, at the first full buffer, so that a short run leaves a pipe
+// as it found it.
 void widen_pipe() {
-  constexpr int wanted = static_cast<int>(writer_buffer_size);
+  if (!writer.to_pipe) return;
+  writer.to_pipe = false;
+  constexpr int wanted = static_cast<int>(large_write);
   if (const int size = fcntl(STDOUT_FILENO, F_GETPIPE_SZ); size >= 0 && size < wanted)
     fcntl(STDOUT_FILENO, F_SETPIPE_SZ, wanted);
 }
 
-// Started at the first full buffer, so that a short run starts no thread
-// and leaves a pipe as it found it.
+// Whether this process may run on one CPU only (taskset, cpusets).
+bool one_cpu() {
+  cpu_set_t allowed;
+  return sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) < 2;
+}
+
 // Break signals are blocked in it from birth.
 bool start_writer() {
   if (sem_init(&writer.handed, 0, 0) != 0 || sem_init(&writer.empty, 0, buffer_count - 1) != 0)
@@ -183,33 +217,100 @@ bool start_writer() {
   return started;
 }
 
-// Hands the first `size` bytes of the buffer to the writer and goes on in
-// the next buffer, which starts with the rest.
-void hand_over(std::size_t size) {
-  const std::size_t all = buffered();
-  writer.sizes[filling] = size;
-  sem_post(&writer.handed);
-  take(writer.empty);
-  filling = (filling + 1) % buffer_count;
-  char* const next = buffers[filling];
-  std::memcpy(next, buffer + size, all - size);
-  buffer = next;
-  state.limit = next + writer_buffer_size;
-  state.cursor = next + (all - size);
+// Copies with streaming stores, which write whole cache lines to memory
+// without taking them into the cache (where there are none, as on 32-bit
+// x86 without SSE2, it is a plain copy). Rendered straight into the buffers
+// that the writer thread hands to the kernel, every cache line would be
+// written on one core, read by the kernel on the other and written again.
+// On this two-core virtual machine, whose CPUs move between the host's
+// cores from minute to minute, that tripled the cost of tracing whenever
+// their caches were far apart (a cache line's round trip 450 ns or more):
+// a trace into a new file took 2.4 times as long as streamed. When they
+// were close it was 10% faster than streamed on the fastest trace at a
+// round trip of 180 to 200 ns, and slower on others at 100 to 120 ns.
+// Streamed, a line is stored once and read from memory; the two partial
+// lines at the ends are copied as usual.
+void stream(char* to, const char* from, std::size_t size) {
+#if defined(__SSE2__)
+  const std::size_t head = std::min(size, (0 - reinterpret_cast<std::uintptr_t>(to)) % 64);
+  std::memcpy(to, from, head);
+  to += head;
+  from += head;
+  size -= head;
+  for (; size >= 64; to += 64, from += 64, size -= 64) {
+    auto* const line = reinterpret_cast<__m128i*>(to);
+    const auto* const source = reinterpret_cast<const __m128i_u*>(from);
+    _mm_stream_si128(line, _mm_loadu_si128(source));
+    _mm_stream_si128(line + 1, _mm_loadu_si128(source + 1));
+    _mm_stream_si128(line + 2, _mm_loadu_si128(source + 2));
+    _mm_stream_si128(line + 3, _mm_loadu_si128(source + 3));
+  }
+#endif
+  std::memcpy(to, from, size);
 }
 
-// Returns once the writer has written every buffer handed over, so that what
-// the tracing thread writes next lands after them (see writer_record).
-void wait_for_writer() {
-  if (writer.running) take(writer.empty);
+// Streaming stores are not ordered with the others: the hand-over must
+// come after them.
+void end_streams() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
+}
+
+// Writes the hand-over buffer being filled from the tracing thread.
+void write_filled() {
+  if (const int error = write_all(handed_buffer(writer.filling), writer.filled); error != 0) fail(error);
+  writer.filled = 0;
+}
+
+// Hands the buffer being filled to the writer and goes on in the next one.
+// The thread starts at the first full buffer, so that a short run starts
+// none and leaves a pipe as it found it; without it the buffer is written
+// here.
+void hand_over() {
+  if (!writer.started) {
+    writer.started = true;
+    widen_pipe();
+    writer.running = start_writer();
+  }
+  if (!writer.running) return write_filled();
+  end_streams();
+  writer.sizes[writer.filling] = writer.filled;
+  sem_post(&writer.handed);
+  take(writer.empty);
+  writer.filling = (writer.filling + 1) % buffer_count;
+  writer.filled = 0;
+}
+
+// Keeps what follows the first `size` bytes of the buffer at its start.
+void keep_rest(std::size_t size) {
+  const std::size_t all = buffered();
+  std::memmove(buffer, buffer + size, all - size);
+  state.cursor = buffer + (all - size);
+}
+
+// Stages the first `size` bytes of the buffer for the writer.
+void stage(std::size_t size) {
+  if (writer.filled + size > handed_size) hand_over();
+  stream(handed_buffer(writer.filling) + writer.filled, buffer, size);
+  writer.filled += size;
+  keep_rest(size);
+}
+
+// Returns once everything staged has been written, so that what the tracing
+// thread writes next lands after it (see writer_record).
+void write_staged() {
+  if (!writer.running) return write_filled();
+  if (writer.filled > 0) hand_over();
+  // Every buffer but the one being filled, free again once written.
+  for (std::size_t i = 1; i < buffer_count; ++i) take(writer.empty);
+  for (std::size_t i = 1; i < buffer_count; ++i) sem_post(&writer.empty);
 }
 
 // Writes the first `size` bytes of the buffer and keeps the rest at its start.
 void write_out(std::size_t size) {
-  const std::size_t all = buffered();
   if (const int error = write_all(buffer, size); error != 0) fail(error);
-  std::memmove(buffer, buffer + size, all - size);
-  state.cursor = buffer + (all - size);
+  keep_rest(size);
 }
 
 // The end of a run that a break stopped: the lines handed to the writer, then
@@ -217,7 +318,7 @@ void write_out(std::size_t size) {
 // went out before always ended at a line end (see flush), so the output stays
 // whole lines. If the write fails, the run ends as any failed write does.
 [[noreturn]] void stop() {
-  wait_for_writer();
+  write_staged();
   const std::size_t size = buffered();
   write_out(whole_lines(size, size));
   end_by(break_signal);
@@ -231,7 +332,7 @@ void finish() {
     return;
   }
   if (break_signal != 0) stop();
-  wait_for_writer();
+  write_staged();
   write_out(buffered());
   // Too late to cost a line, but the shell is still told of the break.
   if (break_signal != 0) end_by(break_signal);
@@ -253,13 +354,9 @@ void flush() {
   if (whole == 0 && size > line_reserve) whole = size;
   if (whole == 0) return;
   if (writer.wanted) {
-    writer.wanted = false;
-    if (writer.to_pipe) widen_pipe();
-    writer.running = start_writer();
-  }
-  if (writer.running) {
-    hand_over(whole);
+    stage(whole);
   } else {
+    widen_pipe();
     write_out(whole);
   }
   // A break that came while writing ends the run now, between lines.
@@ -283,7 +380,27 @@ void start() {
     writer.to_pipe = S_ISFIFO(output.st_mode);
     writer.wanted = writer.to_pipe || S_ISREG(output.st_mode);
   }
-  if (writer.wanted) state.limit = buffer + writer_buffer_size;
+  if (writer.wanted) {
+    // Without them the tracing thread writes from `lines`.
+    void* memory = nullptr;
+    writer.wanted = posix_memalign(&memory, large_page, handed_bytes) == 0;
+    handed = static_cast<char*>(memory);
+#ifdef MADV_HUGEPAGE
+    if (writer.wanted) madvise(handed, handed_bytes / large_page * large_page, MADV_HUGEPAGE);
+#endif
+  }
+  if (writer.wanted && one_cpu()) {
+    // A writer thread could only take turns with the trace there, and
+    // streaming would cost the kernel's copy its cache (a quarter more
+    // time, measured): the lines go out from where they are rendered, in
+    // large writes.
+    writer.wanted = false;
+    buffer = handed;
+    state.cursor = buffer;
+    state.limit = buffer + large_write;
+  } else if (writer.wanted) {
+    state.limit = buffer + staged_size;
+  }
   std::atexit(finish);
   struct sigaction action {};
   action.sa_handler = on_break;

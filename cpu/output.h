@@ -8,8 +8,9 @@
 // stores into a large buffer and no format parsing. The buffer goes out in big
 // writes: when it fills, at flush() and when the process ends normally. When
 // standard output is a terminal every completed line is written at once; when
-// it is a regular file or a pipe a writer thread writes a full buffer while
-// the trace fills another.
+// it is a regular file or a pipe, and the process may run on two CPUs, the
+// lines are passed to a writer thread that writes them while the trace goes on
+// (see output.cpp).
 // A write that fails for good ends the process with a message on standard
 // error. SIGINT, SIGTERM and SIGHUP are only recorded by their handler, which
 // also has the next line that ends call flush(): there, on the normal path,
@@ -34,7 +35,8 @@ namespace out {
 // ---------------------------------------------------------------------------
 // The buffer
 
-// Bytes gathered for each write (more to a regular file or a pipe: see output.cpp).
+// Bytes gathered for each write (to a regular file or a pipe, see
+// output.cpp).
 inline constexpr std::size_t buffer_size = 256 * 1024;
 // Room always kept free past the limit, so that one fixed-format line can be
 // rendered with a single check for space.

@@ -62,8 +62,10 @@ load_result load(int file, std::uint32_t expected) {
 
 // Kept out of main so that the loop gets the registers to itself. A break
 // ends the process in the output path, at the next line it prints (see
-// output.h), so the loop has nothing to check for it.
-[[gnu::noinline]] void trace(std::uint32_t end) {
+// output.h), so the loop has nothing to check for it. Aligned to a cache
+// line so that its speed does not hang on the code linked before it: moved
+// by 32 bytes, with two more library calls elsewhere, it traced 5% slower.
+[[gnu::noinline, gnu::aligned(64)]] void trace(std::uint32_t end) {
   sh2_state.PC = 0;
   sh2_state.SR = 0;
   look_ahead next;

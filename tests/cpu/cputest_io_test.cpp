@@ -169,9 +169,10 @@ TEST(cputest_io, a_break_signal_ends_the_run_after_the_last_whole_line) {
   }
 }
 
-// To a regular file the trace is written by a thread of its own; the file
-// offset that standard output shares with the shell and other programs still
-// ends where the trace ends, and >> still appends.
+// To a regular file the trace is written by a thread of its own, or with one
+// CPU by the tracing thread in larger writes; the file offset that standard
+// output shares with the shell and other programs still ends where the trace
+// ends, and >> still appends.
 TEST(cputest_io, a_trace_to_a_file_leaves_the_offset_at_its_end) {
   // About four megabytes of trace lines of varied lengths.
   const std::string program = test_support::make_temp_dir() + "/mixed.sh2";
@@ -187,6 +188,11 @@ TEST(cputest_io, a_trace_to_a_file_leaves_the_offset_at_its_end) {
        "first\n" + trace + trace + "last\n"},
       {"two runs appending", R"(echo first >"$2"; "$CPUTEST" "$1" >>"$2"; "$CPUTEST" "$1" >>"$2")",
        "first\n" + trace + trace},
+      // On the first CPU this process may use.
+      {"two runs between other writes, one descriptor, one CPU",
+       R"(cpu=$(taskset -cp $$ | sed 's/.*: //; s/[,-].*//');
+          { echo first; taskset -c "$cpu" "$CPUTEST" "$1"; taskset -c "$cpu" "$CPUTEST" "$1"; echo last; } >"$2")",
+       "first\n" + trace + trace + "last\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
