@@ -11,9 +11,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #if defined(__SSE2__)
@@ -59,7 +59,7 @@ char* handed_buffer(std::size_t index) { return handed + index * handed_size; }
 }  // namespace
 
 buffer_state state{lines, lines + buffer_size, 0};
-volatile std::sig_atomic_t break_signal = 0;
+volatile std::sig_atomic_t stop_asked = 0;
 
 namespace {
 
@@ -69,15 +69,11 @@ char* buffer = lines;
 void* capture_target = nullptr;
 capture_sink capture = nullptr;
 
-constexpr int break_signals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Only records the first break, and has the next line that ends call flush(),
-// which ends the run on the normal path. Every trace line ends there, and so
-// the run stops at the next step boundary.
-void on_break(int signal_number) {
-  if (break_signal == 0) break_signal = signal_number;
-  state.line_at_once = 1;
-}
+// Whether the output has stopped for good, the errno of the write that
+// failed (0 if none did), and whom to tell (see start).
+bool stopped = false;
+int failure = 0;
+void (*report_stop)() = nullptr;
 
 void take(sem_t& semaphore) {
   while (sem_wait(&semaphore) != 0) {
@@ -103,6 +99,9 @@ struct writer_record {
   sem_t handed{};        // buffers handed over and not yet taken; the writer waits
   sem_t empty{};         // buffers written, free to fill again; the tracing thread waits
   std::size_t sizes[buffer_count]{};  // bytes to write from each buffer handed over
+  // The errno of the writer's write that failed, or 0; looked at by the
+  // tracing thread each time it takes a buffer back.
+  std::atomic<int> error{0};
 };
 writer_record writer;
 
@@ -141,40 +140,38 @@ int write_all(const char* bytes, std::size_t size) {
   return 0;
 }
 
-// Ends the process by the signal, as if it had never been caught, so that the
-// shell sees what stopped it.
-[[noreturn]] void end_by(int signal_number) {
-  struct sigaction default_action {};
-  default_action.sa_handler = SIG_DFL;
-  sigemptyset(&default_action.sa_mask);
-  sigaction(signal_number, &default_action, nullptr);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signal_number);
-  sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  std::raise(signal_number);
-  _exit(128 + signal_number);
+// The output stops for good, once, and the caller is told.
+void end_output() {
+  if (stopped) return;
+  stopped = true;
+  if (report_stop != nullptr) report_stop();
 }
 
-// A write that cannot succeed: the trace is incomplete, so the run ends now
-// with the cause on standard error, and nothing more is traced or written.
-// Called by either thread; _exit ends both.
-[[noreturn]] void fail(int error) {
-  // Put together without the string library, which cputest does not load.
-  char message[256];
-  const int length = std::snprintf(message, sizeof message,
-                                   "Cannot write to standard output: %s!\n", std::strerror(error));
-  const auto size = std::min(static_cast<std::size_t>(std::max(length, 0)), sizeof message - 1);
-  [[maybe_unused]] const ssize_t ignored = ::write(STDERR_FILENO, message, size);
-  _exit(1);
+// A write that cannot succeed: the trace is incomplete, so nothing more is
+// written, and the caller ends the run (see start).
+void fail(int error) {
+  if (failure == 0) failure = error;
+  end_output();
 }
 
+// After a failed write the writer only hands buffers back, which is all that
+// the tracing thread waits for: it finds the error when it next takes one
+// (see hand_over and write_staged), and nothing written after the failure
+// reaches standard output. The writer writes nothing else, so the run ends
+// on the tracing thread, as every other run does.
 void* write_handed_over(void*) {
   for (std::size_t next = 0;; next = (next + 1) % buffer_count) {
     take(writer.handed);
-    if (const int error = write_all(handed_buffer(next), writer.sizes[next]); error != 0) fail(error);
+    if (writer.error.load(std::memory_order_relaxed) == 0)
+      if (const int error = write_all(handed_buffer(next), writer.sizes[next]); error != 0)
+        writer.error.store(error, std::memory_order_relaxed);
     sem_post(&writer.empty);
   }
+}
+
+// The writer's failure, if any, becomes the run's.
+void take_writer_error() {
+  if (const int error = writer.error.load(std::memory_order_relaxed); error != 0) fail(error);
 }
 
 // A pipe holds 64 KiB unless asked for more, so a buffer would reach the
@@ -202,14 +199,17 @@ bool one_cpu() {
   return sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) < 2;
 }
 
-// Break signals are blocked in it from birth.
+// Signals are blocked in it from birth, so that the caller's handlers, which
+// may ask for a stop (stop_at_line_end), run on the tracing thread. Left
+// open are those that its own writes raise (SIGPIPE, SIGXFSZ), which end the
+// process as they would any program, and those of a fault.
 bool start_writer() {
   if (sem_init(&writer.handed, 0, 0) != 0 || sem_init(&writer.empty, 0, buffer_count - 1) != 0)
     return false;
-  sigset_t breaks, previous;
-  sigemptyset(&breaks);
-  for (int s : break_signals) sigaddset(&breaks, s);
-  pthread_sigmask(SIG_BLOCK, &breaks, &previous);
+  sigset_t blocked, previous;
+  sigfillset(&blocked);
+  for (int s : {SIGPIPE, SIGXFSZ, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP}) sigdelset(&blocked, s);
+  pthread_sigmask(SIG_BLOCK, &blocked, &previous);
   pthread_t thread;
   const bool started = pthread_create(&thread, nullptr, write_handed_over, nullptr) == 0;
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -278,6 +278,7 @@ void hand_over() {
   writer.sizes[writer.filling] = writer.filled;
   sem_post(&writer.handed);
   take(writer.empty);
+  take_writer_error();
   writer.filling = (writer.filling + 1) % buffer_count;
   writer.filled = 0;
 }
@@ -305,6 +306,7 @@ void write_staged() {
   // Every buffer but the one being filled, free again once written.
   for (std::size_t i = 1; i < buffer_count; ++i) take(writer.empty);
   for (std::size_t i = 1; i < buffer_count; ++i) sem_post(&writer.empty);
+  take_writer_error();
 }
 
 // Writes the first `size` bytes of the buffer and keeps the rest at its start.
@@ -313,39 +315,30 @@ void write_out(std::size_t size) {
   keep_rest(size);
 }
 
-// The end of a run that a break stopped: the lines handed to the writer, then
+// The stop that the caller asked for: the lines handed to the writer, then
 // the whole lines buffered; the partial one being traced is dropped. What
 // went out before always ended at a line end (see flush), so the output stays
-// whole lines. If the write fails, the run ends as any failed write does.
-[[noreturn]] void stop() {
+// whole lines. A failed write is reported as any other.
+void stop() {
+  if (stopped) return;
   write_staged();
   const std::size_t size = buffered();
-  write_out(whole_lines(size, size));
-  end_by(break_signal);
-}
-
-// At the end of the process everything goes out after what was handed to the
-// writer, the last line even if it is partial; after a break, see stop().
-void finish() {
-  if (capture != nullptr) {
-    flush();
-    return;
-  }
-  if (break_signal != 0) stop();
-  write_staged();
-  write_out(buffered());
-  // Too late to cost a line, but the shell is still told of the break.
-  if (break_signal != 0) end_by(break_signal);
+  if (!stopped) write_out(whole_lines(size, size));
+  end_output();
 }
 
 }  // namespace
 
 void flush() {
-  if (break_signal != 0 && capture == nullptr) stop();
   const std::size_t size = buffered();
   if (capture != nullptr) {
     state.cursor = buffer;
     capture(capture_target, buffer, size);
+    return;
+  }
+  if (stop_asked != 0) stop();
+  if (stopped) {
+    discard();
     return;
   }
   std::size_t whole = whole_lines(size, line_reserve + 1);
@@ -359,8 +352,8 @@ void flush() {
     widen_pipe();
     write_out(whole);
   }
-  // A break that came while writing ends the run now, between lines.
-  if (break_signal != 0) stop();
+  // A stop asked for while writing comes now, between lines.
+  if (stop_asked != 0) stop();
 }
 
 void capture_into(void* target, capture_sink sink) {
@@ -371,9 +364,21 @@ void capture_into(void* target, capture_sink sink) {
 
 void discard() { state.cursor = buffer; }
 
-void start() {
+int finish() {
+  if (capture != nullptr) {
+    flush();
+    return 0;
+  }
+  if (stop_asked != 0) stop();
+  if (!stopped) write_staged();
+  if (!stopped) write_out(buffered());
+  return failure;
+}
+
+int start(void (*on_stop)()) {
+  report_stop = on_stop;
   // A closed standard output would be taken by the next file opened.
-  if (fcntl(STDOUT_FILENO, F_GETFL) < 0) fail(errno);
+  if (fcntl(STDOUT_FILENO, F_GETFL) < 0) return errno;
   state.line_at_once = isatty(STDOUT_FILENO) != 0;
   struct stat output {};
   if (fstat(STDOUT_FILENO, &output) == 0) {
@@ -401,20 +406,7 @@ void start() {
   } else if (writer.wanted) {
     state.limit = buffer + staged_size;
   }
-  std::atexit(finish);
-  struct sigaction action {};
-  action.sa_handler = on_break;
-  sigemptyset(&action.sa_mask);
-  // Restarted reads and writes: a signal must not look like an I/O error.
-  // A write blocked on a full pipe or terminal goes on when the signal has
-  // been recorded, since the lines it holds must go out whole.
-  action.sa_flags = SA_RESTART;
-  for (int s : break_signals) {
-    struct sigaction previous {};
-    // Left ignored when the caller ignores it (nohup, background jobs).
-    if (sigaction(s, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
-    sigaction(s, &action, nullptr);
-  }
+  return 0;
 }
 
 void append(const char* bytes, std::size_t size) {

@@ -6,15 +6,16 @@
 //
 // The format is taken apart at compile time, so a trace line costs a few
 // stores into a large buffer and no format parsing. The buffer goes out in big
-// writes: when it fills, at flush() and when the process ends normally. When
-// standard output is a terminal every completed line is written at once; when
-// it is a regular file or a pipe, and the process may run on two CPUs, the
-// lines are passed to a writer thread that writes them while the trace goes on
-// (see output.cpp).
-// A write that fails for good ends the process with a message on standard
-// error. SIGINT, SIGTERM and SIGHUP are only recorded by their handler, which
-// also has the next line that ends call flush(): there, on the normal path,
-// every complete line goes out and the process ends by that signal.
+// writes: when it fills, at flush() and at finish(). When standard output is a
+// terminal every completed line is written at once; when it is a regular file
+// or a pipe, and the process may run on two CPUs, the lines are passed to a
+// writer thread that writes them while the trace goes on (see output.cpp).
+// This path renders, buffers and writes; what a run does about a break or a
+// failed write is its caller's (cputest/main.cpp). A write that fails for
+// good, in either thread, stops the output and is reported, and so is a stop
+// that the caller asks for (from its break handler) once the lines complete by
+// then have gone out: through the function given to start(), and by the
+// errno that finish() returns. The caller then ends the run.
 // The conversions understood are those of format.h.
 #pragma once
 
@@ -45,8 +46,8 @@ inline constexpr std::size_t line_reserve = 512;
 struct buffer_state {
   char* cursor;  // next free byte
   char* limit;   // flushed as soon as the cursor passes this
-  // Each line goes out as it ends: standard output is a terminal, or a break
-  // has come. A break's handler sets it, hence its type.
+  // Each line goes out as it ends: standard output is a terminal, or a stop
+  // has been asked for. Set from a signal handler too, hence its type.
   volatile std::sig_atomic_t line_at_once;
 };
 extern buffer_state state;
@@ -54,13 +55,24 @@ extern buffer_state state;
 [[gnu::always_inline]] inline char* cursor() { return state.cursor; }
 [[gnu::always_inline]] inline void advance_to(char* end) { state.cursor = end; }
 
-// The first break signal that came since start(), or 0.
-extern volatile std::sig_atomic_t break_signal;
+// Set by stop_at_line_end().
+extern volatile std::sig_atomic_t stop_asked;
+
+// Asks for the output to stop at the next line end: the lines complete by
+// then go out, nothing after them, and the stop is reported (see start).
+// Safe in a signal handler. Each line then goes out at once, as to a
+// terminal, so the next line end calls flush(), which takes the stop: a trace
+// line checks nothing more than it does for a terminal.
+inline void stop_at_line_end() {
+  stop_asked = 1;
+  state.line_at_once = 1;
+}
 
 // Writes out what is buffered. To standard output only whole lines go out: a
 // partial last line stays at the start of the buffer until it is complete or
-// the process ends, so that nothing written ever ends inside a line. Into a
-// capture everything goes.
+// the run finishes, so that nothing written ever ends inside a line. Into a
+// capture everything goes. Once the output has stopped, what is buffered is
+// dropped.
 void flush();
 // Sends all later output to sink(target, bytes, size) at each flush instead
 // of to standard output; a null sink returns to standard output.
@@ -78,10 +90,16 @@ inline void capture_into(std::string* text) {
 // Drops everything buffered and not yet written.
 void discard();
 // Decides, once, whether each line goes out at once (terminal) or in big
-// writes, arranges for the buffer to be written when the process ends, and
-// records SIGINT, SIGTERM and SIGHUP (unless they are ignored); a process
-// that ends after one ends by it.
-void start();
+// writes. `on_stop` is called once, on the tracing thread, when the output
+// stops for good: a write failed, or a stop was asked for and the lines
+// complete by then have gone out. Nothing is written after it. Returns the
+// errno of a standard output that cannot be written (closed), or 0.
+int start(void (*on_stop)());
+// The end of a run: writes everything still buffered after what went out
+// before, the last line even if it is partial (whole lines only once a stop
+// has been asked for). Returns the errno of the write that failed, now or
+// before, or 0.
+int finish();
 // Appends bytes of any length (the %s path).
 void append(const char* bytes, std::size_t size);
 

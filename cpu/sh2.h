@@ -21,7 +21,7 @@ struct sh2_registers {
   std::uint16_t instruction_word;  // the word being executed; handlers decode it
   std::uint16_t delay_countdown;   // 2 when a delayed branch is armed, then counted down
   std::uint32_t branch_target;     // where the pending delayed branch goes
-  std::uint16_t halt_flag;         // 1 once an unimplemented word has run
+  std::uint16_t halt_flag;         // 1 once an unimplemented word has run, or the trace is to end
 };
 
 extern sh2_registers sh2_state;

@@ -1,10 +1,16 @@
 #include "output.h"
 
+#include <cerrno>
+
 namespace out {
 
 void flush() { std::fflush(stdout); }
 
-// Standard output is flushed when the process ends.
-void start() {}
+int start(void (*on_stop)()) {
+  report_stop = on_stop;
+  return 0;
+}
+
+int finish() { return std::fflush(stdout) == 0 ? 0 : errno; }
 
 }  // namespace out

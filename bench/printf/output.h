@@ -16,9 +16,13 @@
 namespace out {
 
 void flush();
-void start();
-// The baseline takes no breaks of its own: a break ends it by default.
-inline volatile std::sig_atomic_t break_signal = 0;
+int start(void (*on_stop)());
+int finish();
+// A stop that a break's handler asks for is taken at the next print; stdio
+// writes what it holds at the end, partial line and all.
+inline volatile std::sig_atomic_t stop_asked = 0;
+inline void stop_at_line_end() { stop_asked = 1; }
+inline void (*report_stop)() = nullptr;
 
 namespace detail {
 
@@ -60,6 +64,7 @@ void print(Args... args) {
       std::printf(F.text, detail::printf_argument<kinds[I]>(std::get<I>(values))...);
     }(std::index_sequence_for<Args...>{});
   }
+  if (stop_asked != 0) report_stop();
 }
 
 }  // namespace out
