@@ -61,7 +61,7 @@ inline constexpr std::size_t session_blocks = 10;      // u8: all track blocks, 
 inline constexpr std::size_t session_tracks_offset = 20;  // u32
 
 inline constexpr std::size_t track_size = 80;
-inline constexpr std::size_t track_mode = 0;         // u8, low nibble counts
+inline constexpr std::size_t track_mode_code = 0;        // u8, low nibble counts
 inline constexpr std::size_t track_point = 4;        // u8: 1-99 a track; A0, A1, A2, ...
 inline constexpr std::size_t track_extra_offset = 12;  // u32, 0 = none
 inline constexpr std::size_t track_sector_size = 16;   // u16, subchannel included

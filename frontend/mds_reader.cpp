@@ -87,7 +87,7 @@ int read_mds(const std::string& path, const byte_source& mds, disc_table& table)
       const auto point = static_cast<int>(little_endian(block, mds::track_point, 1));
       if (point < 1 || point > 99) continue;  // A0, A1, A2, B0, C0: nothing of where sectors lie
       mds_track track{entry, point,
-                      static_cast<unsigned>(little_endian(block, mds::track_mode, 1) & 0x0F),
+                      static_cast<unsigned>(little_endian(block, mds::track_mode_code, 1) & 0x0F),
                       static_cast<std::uint32_t>(little_endian(block, mds::track_sector_size, 2)),
                       static_cast<std::int32_t>(little_endian(block, mds::track_start_lba, 4)),
                       little_endian(block, mds::track_start_offset, 8), 0, 0, lead_out};
