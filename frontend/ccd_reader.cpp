@@ -29,15 +29,9 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-bool same_name(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-  });
-}
-
 // Decimal, possibly negative, or hexadecimal after "0x", as CloneCD writes
 // its numbers; nothing for anything else or more than nine digits.
-std::optional<long> ccd_number(std::string_view text) {
+std::optional<long long> ccd_number(std::string_view text) {
   const bool negative = text.starts_with('-');
   if (negative) text.remove_prefix(1);
   int base = 10;
@@ -46,7 +40,7 @@ std::optional<long> ccd_number(std::string_view text) {
     text.remove_prefix(2);
   }
   if (text.empty() || text.size() > 9) return std::nullopt;
-  long value = 0;
+  long long value = 0;
   for (const char c : text) {
     const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
                       : base == 16 && std::isxdigit(static_cast<unsigned char>(c))
@@ -60,14 +54,14 @@ std::optional<long> ccd_number(std::string_view text) {
 
 std::optional<std::string_view> value_of(const ccd_section& section, std::string_view key) {
   for (const auto& [name, value] : section.keys)
-    if (same_name(name, key)) return value;
+    if (same_in_any_case(name, key)) return value;
   return std::nullopt;
 }
 
 // Whether a section is "[<kind> <n>]", and n.
-std::optional<long> numbered(const ccd_section& section, std::string_view kind) {
+std::optional<long long> numbered(const ccd_section& section, std::string_view kind) {
   const std::string_view name = section.name;
-  if (name.size() <= kind.size() || !same_name(name.substr(0, kind.size()), kind)) return {};
+  if (name.size() <= kind.size() || !same_in_any_case(name.substr(0, kind.size()), kind)) return {};
   return ccd_number(trimmed(name.substr(kind.size())));
 }
 
@@ -80,7 +74,7 @@ std::string entry_name(const ccd_section& section) { return "[" + std::string(se
 
 // A key's number; a key that is missing gives `missing`, one that is no number a message.
 int number_key(const reading& ccd, const ccd_section& section, std::string_view key,
-               std::optional<long> missing, long& value) {
+               std::optional<long long> missing, long long& value) {
   const auto text = value_of(section, key);
   if (!text) {
     if (missing) {
@@ -101,7 +95,7 @@ int number_key(const reading& ccd, const ccd_section& section, std::string_view 
 
 struct toc_entry {
   const ccd_section* section;
-  long point, control, plba;
+  long long point, control, plba;
 };
 
 }  // namespace
@@ -124,22 +118,22 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   }
 
   const auto disc = std::find_if(ccd.sections.begin(), ccd.sections.end(),
-                                 [](const ccd_section& s) { return same_name(s.name, "Disc"); });
+                                 [](const ccd_section& s) { return same_in_any_case(s.name, "Disc"); });
   const auto entry_sections = static_cast<std::size_t>(
       std::count_if(ccd.sections.begin(), ccd.sections.end(),
                     [](const ccd_section& s) { return numbered(s, "Entry").has_value(); }));
   if (disc != ccd.sections.end()) {
-    long scrambled = 0, toc_entries = 0;
+    long long scrambled = 0, toc_entries = 0;
     if (number_key(ccd, *disc, "DataTracksScrambled", 0, scrambled) != 1 ||
         number_key(ccd, *disc, "TocEntries", 0, toc_entries) != 1)
       return 0;
     if (scrambled != 0)
       return entry_error(path, "[Disc]",
-                         "DataTracksScrambled=%ld: the data sectors are stored scrambled; ruvo "
+                         "DataTracksScrambled=%lld: the data sectors are stored scrambled; ruvo "
                          "reads images of unscrambled sectors",
                          scrambled);
-    if (static_cast<std::size_t>(toc_entries) > entry_sections)
-      return entry_error(path, "[Disc]", "TocEntries=%ld, but only %zu [Entry] sections follow",
+    if (toc_entries > static_cast<long long>(entry_sections))
+      return entry_error(path, "[Disc]", "TocEntries=%lld, but only %zu [Entry] sections follow",
                          toc_entries, entry_sections);
   }
 
@@ -147,7 +141,7 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   std::optional<toc_entry> lead_out;
   for (const ccd_section& section : ccd.sections) {
     if (!numbered(section, "Entry")) continue;
-    long session = 0, point = 0, adr = 0, control = 0, plba = 0;
+    long long session = 0, point = 0, adr = 0, control = 0, plba = 0;
     if (number_key(ccd, section, "Session", 1, session) != 1 ||
         number_key(ccd, section, "Point", {}, point) != 1 ||
         number_key(ccd, section, "ADR", 1, adr) != 1 ||
@@ -161,11 +155,11 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
     if (point < 1 || point > 99) continue;
     if (!tracks.empty() && (point <= tracks.back().point || plba <= tracks.back().plba))
       return entry_error(path, entry_name(section),
-                         "track %02ld at LBA %ld does not follow track %02ld at LBA %ld", point,
+                         "track %02lld at LBA %lld does not follow track %02lld at LBA %lld", point,
                          plba, tracks.back().point, tracks.back().plba);
     if (plba < 0)
       return entry_error(path, entry_name(section),
-                         "track %02ld begins at LBA %ld, before the image's first sector", point,
+                         "track %02lld begins at LBA %lld, before the image's first sector", point,
                          plba);
     tracks.push_back({&section, point, control, plba});
   }
@@ -173,7 +167,7 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   if (!lead_out) return error("%s: no lead-out entry (Point=0xa2) for session 1\n", path.c_str());
   if (lead_out->plba <= tracks.back().plba)
     return entry_error(path, entry_name(*lead_out->section),
-                       "the lead-out at LBA %ld lies before the end of track %02ld",
+                       "the lead-out at LBA %lld lies before the end of track %02lld",
                        lead_out->plba, tracks.back().point);
 
   std::string image = path;
@@ -185,7 +179,7 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
 
   // [TRACK n] INDEX 0 puts a track's pregap (part of the track before it, on
   // disc and in the .img) where it differs from INDEX 1.
-  const auto index00 = [&ccd](long track) -> std::optional<long> {
+  const auto index00 = [&ccd](long long track) -> std::optional<long long> {
     for (const ccd_section& section : ccd.sections)
       if (numbered(section, "TRACK") == track)
         if (const auto text = value_of(section, "INDEX 0"))
@@ -194,7 +188,7 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   };
   for (std::size_t i = 0; i < tracks.size(); ++i) {
     const toc_entry& track = tracks[i];
-    long end = i + 1 < tracks.size() ? tracks[i + 1].plba : lead_out->plba;
+    long long end = i + 1 < tracks.size() ? tracks[i + 1].plba : lead_out->plba;
     if (i + 1 < tracks.size())
       if (const auto pregap = index00(tracks[i + 1].point); pregap && *pregap > track.plba &&
                                                             *pregap < end)

@@ -12,11 +12,7 @@
 namespace {
 
 bool starts_in_any_case(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         });
+  return same_in_any_case(text.substr(0, prefix.size()), prefix);
 }
 
 std::string_view skip_blanks(std::string_view text) {
@@ -46,15 +42,13 @@ bool starts_like_toc(std::string_view text) {
     text = skip_blanks(text.substr(end));
   }
   const std::string_view first = next_word(text);
-  const auto is = [first](std::string_view keyword) {
-    return first.size() == keyword.size() && starts_in_any_case(first, keyword);
-  };
+  const auto is = [first](std::string_view keyword) { return same_in_any_case(first, keyword); };
   if (is("CD_DA") || is("CD_ROM") || is("CD_ROM_XA") || is("CD_I") || is("CD_TEXT")) return true;
   if (is("CATALOG")) return skip_blanks(text).starts_with('"');
   if (!is("TRACK")) return false;
   const std::string_view mode = next_word(text);
   return std::any_of(toc::modes.begin(), toc::modes.end(), [mode](const image_mode& m) {
-    return mode.size() == m.name.size() && starts_in_any_case(mode, m.name);
+    return same_in_any_case(mode, m.name);
   });
 }
 

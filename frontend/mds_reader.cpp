@@ -159,6 +159,9 @@ int read_mds(const std::string& path, const byte_source& mds, disc_table& table)
                          track.number, static_cast<long long>(track.lba));
     const std::uint64_t length =
         static_cast<std::uint64_t>(track.end_lba - track.lba) * track.sector_size;
+    if (track.offset > to_file_end - 1 - length)
+      return entry_error(path, track.entry, "track %02d lies beyond the end of any file",
+                         track.number);
     added.pieces.push_back({track.file, track.offset, length});
     const std::uint64_t pregap_bytes = std::uint64_t{track.pregap} * track.sector_size;
     if (i > 0 && tracks[i - 1].file == track.file) {

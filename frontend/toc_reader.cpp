@@ -26,12 +26,6 @@ struct token {
   int line = 0;
 };
 
-bool same_keyword(std::string_view word, std::string_view keyword) {
-  return std::equal(word.begin(), word.end(), keyword.begin(), keyword.end(), [](char a, char b) {
-    return std::toupper(static_cast<unsigned char>(a)) == b;
-  });
-}
-
 // Splits the text into words, strings and braces. 1, or 0 after a message.
 int split(const std::string& path, std::string_view text, std::vector<token>& tokens) {
   int line = 1;
@@ -119,6 +113,7 @@ struct parse_state {
   disc_table& table;
   std::vector<token> tokens;
   std::size_t next = 0;
+  int line = 1;  // of the statement being read
   // The open track: its block size, its runs so far, where START put INDEX 01.
   std::uint32_t block = 0;
   bool audio = false;
@@ -131,18 +126,14 @@ struct parse_state {
 bool more(const parse_state& state) { return state.next < state.tokens.size(); }
 const token& peek(const parse_state& state) { return state.tokens[state.next]; }
 bool at_keyword(const parse_state& state, std::string_view keyword) {
-  return more(state) && !peek(state).quoted && same_keyword(peek(state).text, keyword);
+  return more(state) && !peek(state).quoted && same_in_any_case(peek(state).text, keyword);
 }
-int line_now(const parse_state& state) {
-  return more(state) ? peek(state).line : state.tokens.empty() ? 1 : state.tokens.back().line;
-}
-
 [[gnu::format(printf, 2, 3)]] int fail(const parse_state& state, const char* format, ...) {
   std::va_list args;
   va_start(args, format);
   const std::string message = message_text(format, args);
   va_end(args);
-  return entry_error(state.path, "line " + std::to_string(line_now(state)), "%s",
+  return entry_error(state.path, "line " + std::to_string(state.line), "%s",
                      message.c_str());
 }
 
@@ -370,6 +361,7 @@ int read_toc(const std::string& path, std::string_view text, disc_table& table) 
   if (split(path, readable_text(text, decoded), state.tokens) != 1) return 0;
   // The disc's statements come before the first TRACK.
   while (more(state) && !at_keyword(state, "TRACK")) {
+    state.line = peek(state).line;
     if (at_keyword(state, "CD_TEXT")) {
       if (skip_block(state) != 1) return 0;
     } else if (at_keyword(state, "CATALOG")) {
@@ -381,8 +373,10 @@ int read_toc(const std::string& path, std::string_view text, disc_table& table) 
       return fail(state, "unknown statement %s", peek(state).text.c_str());
     }
   }
-  while (more(state))
+  while (more(state)) {
+    state.line = peek(state).line;
     if ((at_keyword(state, "TRACK") ? track_statement(state) : track_item(state)) != 1) return 0;
+  }
   if (finish_track(state) != 1) return 0;
   if (table.tracks.empty()) return error("%s: no TRACK in the TOC file\n", path.c_str());
   return 1;
