@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 
@@ -102,18 +101,6 @@ disc_spec disc(std::uint32_t sector_size = 2352) {
   return {ruvo_test::valid_image(), 2, {{150, 3}, {0, 2}, {40, 1}}, sector_size};
 }
 
-// Replaces the first `from` in the file.
-void patch(const std::string& path, const std::string& from, const std::string& to) {
-  std::string bytes = test_support::read_file(path);
-  bytes.replace(bytes.find(from), from.size(), to);
-  test_support::write_file(path, bytes);
-}
-void patch_at(const std::string& path, std::size_t at, const std::string& to) {
-  std::string bytes = test_support::read_file(path);
-  bytes.replace(at, to.size(), to);
-  test_support::write_file(path, bytes);
-}
-
 // Audio compares by where it first differs: a whole dump helps nobody.
 testing::AssertionResult same_audio(const std::string& got, const std::string& expected) {
   const auto at = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
@@ -122,96 +109,61 @@ testing::AssertionResult same_audio(const std::string& got, const std::string& e
                                      << ", first differing at byte " << at.first - got.begin();
 }
 
+using writer = std::string (*)(const std::string& folder, const disc_spec& disc);
+std::string nrg_v1(const std::string& f, const disc_spec& d) { return write_nrg(f, d, 1); }
+std::string nrg_v2(const std::string& f, const disc_spec& d) { return write_nrg(f, d, 2); }
+
+// What spoils a written image: the first `from` in one of its files becomes
+// `to`, or the file is cut to `cut` bytes.
+struct spoil {
+  std::string file;
+  std::string from, to;
+  std::size_t cut = 0;
+};
+
 struct reader_case {
   const char* name;
   disc_spec spec;
-  std::function<std::string(const std::string& folder, const disc_spec&)> make;
+  writer write;
+  spoil spoilt;
   std::string message;  // empty: reads; else its message, <folder> standing for the folder
 };
 void PrintTo(const reader_case& c, std::ostream* os) { *os << c.name; }
 
-const auto nrg_v1 = [](const std::string& f, const disc_spec& d) { return write_nrg(f, d, 1); };
-const auto nrg_v2 = [](const std::string& f, const disc_spec& d) { return write_nrg(f, d, 2); };
-
+const std::string nul(5, '\0');
 const reader_case reader_cases[] = {
-    {"Ccd", disc(), write_ccd, ""},
-    {"Toc", disc(), write_toc, ""},
-    {"TocCooked", disc(2048), write_toc, ""},
-    {"TocWithSubchannel", disc(2448), write_toc, ""},
-    {"Mds", disc(), write_mds, ""},
-    {"MdsCooked", disc(2048), write_mds, ""},
-    {"MdsWithSubchannel", disc(2448), write_mds, ""},
-    {"NrgVersion1", disc(), nrg_v1, ""},
-    {"NrgVersion2", disc(), nrg_v2, ""},
-    {"NrgCooked", disc(2048), nrg_v2, ""},
-    {"NrgWithSubchannel", disc(2448), nrg_v1, ""},
-    {"CcdScrambled", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_ccd(f, d);
-       patch(path, "DataTracksScrambled=0", "DataTracksScrambled=1");
-       return path;
-     },
+    {"Ccd", disc(), write_ccd, {}, ""},
+    {"Toc", disc(), write_toc, {}, ""},
+    {"TocCooked", disc(2048), write_toc, {}, ""},
+    {"TocWithSubchannel", disc(2448), write_toc, {}, ""},
+    {"Mds", disc(), write_mds, {}, ""},
+    {"MdsCooked", disc(2048), write_mds, {}, ""},
+    {"MdsWithSubchannel", disc(2448), write_mds, {}, ""},
+    {"NrgVersion1", disc(), nrg_v1, {}, ""},
+    {"NrgVersion2", disc(), nrg_v2, {}, ""},
+    {"NrgCooked", disc(2048), nrg_v2, {}, ""},
+    {"NrgWithSubchannel", disc(2448), nrg_v1, {}, ""},
+    {"CcdScrambled", disc(), write_ccd, {"disc.ccd", "Scrambled=0", "Scrambled=1"},
      "<folder>/disc.ccd: [Disc]: DataTracksScrambled=1: the data sectors are stored scrambled; "
      "ruvo reads images of unscrambled sectors\n"},
-    {"CcdTracksOutOfOrder", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_ccd(f, d);
-       patch(path, "PLBA=155\r", "PLBA=100\r");
-       return path;
-     },
+    {"CcdTracksOutOfOrder", disc(), write_ccd, {"disc.ccd", "PLBA=155\r", "PLBA=100\r"},
      "<folder>/disc.ccd: [Entry 5]: track 03 at LBA 100 does not follow track 02 at LBA 152\n"},
-    {"CcdImageCutShort", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_ccd(f, d);
-       test_support::write_file(f + "/disc.img", std::string(2352 * 3, '\0'));
-       return path;
-     },
+    {"CcdImageCutShort", disc(), write_ccd, {"disc.img", "", "", 3 * 2352},
      "<folder>/disc.ccd: [Entry 4]: track 02 lies beyond the end of <folder>/disc.img (7056 "
      "bytes)\n"},
-    {"TocUnclosedCdText", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_toc(f, d);
-       patch(path, "\" } }", "\" }");
-       return path;
-     },
+    {"TocUnclosedCdText", disc(), write_toc, {"disc.toc", "\" } }", "\" }"},
      "<folder>/disc.toc: line 3: the CD_TEXT block is not closed\n"},
-    {"TocStartPastTheEnd", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_toc(f, d);
-       patch(path, "START 0:2:0", "START 0:2:3");
-       return path;
-     },
+    {"TocStartPastTheEnd", disc(), write_toc, {"disc.toc", "START 0:2:0", "START 0:2:3"},
      "<folder>/disc.toc: line 7: track 02: START lies at or after its end\n"},
-    {"MdsVersion2", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_mds(f, d);
-       patch_at(path, mds::version_major, "\x02");
-       return path;
-     },
+    {"MdsVersion2", disc(), write_mds, {"disc.mds", "DESCRIPTOR\x01", "DESCRIPTOR\x02"},
      "<folder>/disc.mds: an MDS file of version 2.5; ruvo reads version 1\n"},
-    {"MdsCutShort", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_mds(f, d);
-       test_support::write_file(path, test_support::read_file(path).substr(0, 300));
-       return path;
-     },
+    {"MdsCutShort", disc(), write_mds, {"disc.mds", "", "", 300},
      "<folder>/disc.mds: session 1, block 3: the track block lies beyond the end of the file\n"},
-    {"NrgTrackPastItsSectors", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_nrg(f, d, 2);
-       const std::string bytes = test_support::read_file(path);
-       patch_at(path, bytes.find("DAOX") + 8 + nrg::dao_head + nrg::dao_offsets + 16,
-                std::string(8, '\x7F'));
-       return path;
-     },
-     "<folder>/disc.nrg: DAOX record 1: track 01: its bytes 0 to 9187201950435737471 do not lie "
+    // Track 1's end, 152 sectors in, put far past the sectors.
+    {"NrgTrackPastItsSectors", disc(), nrg_v2, {"disc.nrg", nul + "\x05\x74\x80", "\x7F" + nul.substr(1) + "\x05\x74\x80"},
+     "<folder>/disc.nrg: DAOX record 1: track 01: its bytes 0 to 9151314442817205376 do not lie "
      "within the 818496 bytes of sectors\n"},
-    {"NrgWithoutEnd", disc(),
-     [](const std::string& f, const disc_spec& d) {
-       const std::string path = write_nrg(f, d, 1);
-       patch(path, "END!", "ENDE");
-       return path;
-     },
+    {"NrgWithoutEnd", disc(), nrg_v1, {"disc.nrg", "END!", "ENDE"},
      "<folder>/disc.nrg: the chunk list ends at byte 818754 without an END! chunk\n"},
 };
 
@@ -220,7 +172,14 @@ class reader_test : public testing::TestWithParam<reader_case> {};
 TEST_P(reader_test, reads_the_image_or_says_why_not) {
   const reader_case& c = GetParam();
   const std::string folder = test_support::make_temp_dir();
-  const std::string path = c.make(folder, c.spec);
+  const std::string path = c.write(folder, c.spec);
+  if (!c.spoilt.file.empty()) {
+    const std::string spoilt = folder + "/" + c.spoilt.file;
+    std::string bytes = test_support::read_file(spoilt);
+    if (c.spoilt.cut > 0) bytes.resize(c.spoilt.cut);
+    else bytes.replace(bytes.find(c.spoilt.from), c.spoilt.from.size(), c.spoilt.to);
+    test_support::write_file(spoilt, bytes);
+  }
   disc_table table;
   std::string message;
   const int result = read_image(path, table, message);
