@@ -69,6 +69,12 @@ bool ends_in_any_case(std::string_view name, std::string_view suffix) {
                     });
 }
 
+bool same_in_any_case(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
 std::string_view next_line(std::string_view& text) {
   const auto end = text.find_first_of("\r\n");
   const std::string_view line = text.substr(0, end);

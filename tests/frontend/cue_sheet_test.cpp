@@ -3,12 +3,14 @@
 #include "cue_sheet.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "disc_table.h"
 #include "raw_sector.h"
 #include "run_program.h"
 
@@ -103,6 +105,21 @@ TEST_P(audio_spans_test, spans_in_play_order) {
   for (const auto& s : audio_spans(sheet, c.first_track))
     spans.push_back({s.path.substr(folder.size() + 1), s.offset, s.length});
   EXPECT_EQ(spans, c.spans);
+  // The sheet's track table gives the same audio once its files are measured.
+  disc_table table = cue_disc_table(sheet);
+  for (disc_file& file : table.files) {
+    struct stat info {};
+    if (stat(file.path.c_str(), &info) != 0) return;
+    file.size = static_cast<std::uint64_t>(info.st_size);
+  }
+  testing::internal::CaptureStderr();
+  const int checked = check_pieces(table);
+  testing::internal::GetCapturedStderr();
+  if (checked != 1) return;
+  std::vector<span> pieces;
+  for (const track_piece& p : audio_pieces(table, c.first_track))
+    pieces.push_back({table.files[p.file].path.substr(folder.size() + 1), p.offset, p.length});
+  EXPECT_EQ(pieces, c.spans);
 }
 
 INSTANTIATE_TEST_SUITE_P(cue_sheet, audio_spans_test, testing::ValuesIn(spans_cases),
