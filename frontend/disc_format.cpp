@@ -6,8 +6,10 @@
 #include <string_view>
 
 #include "cue_sheet.h"
+#include "header_layout.h"
 #include "image_layouts.h"
 #include "list_text.h"
+#include "raw_sector.h"
 
 namespace {
 
@@ -65,6 +67,9 @@ disc_format detect_disc_format(std::string_view path, std::string_view head,
   if (starts_in_any_case(skip_blanks(text), "[CloneCD]")) return disc_format::ccd;
   if (starts_like_toc(text)) return disc_format::toc;
   if (is_cue_sheet("", head) || ends_in_any_case(path, ".cue")) return disc_format::cue;
+  // A plain or raw image is one whatever its name says.
+  if (head.starts_with(saturn_hardware_id) || raw_sector::starts_with_sync(head))
+    return disc_format::plain;
   if (ends_in_any_case(path, ".ccd")) return disc_format::ccd;
   if (ends_in_any_case(path, ".toc")) return disc_format::toc;
   if (ends_in_any_case(path, ".mds")) return disc_format::mds;

@@ -16,12 +16,22 @@ std::uint64_t index01_offset(const disc_track& track) {
   return track.pieces.empty() ? 0 : track.pieces.front().offset;
 }
 
-std::vector<track_piece> audio_pieces(const disc_table& table, int first_track) {
-  std::vector<track_piece> pieces;
+std::vector<audio_piece> audio_pieces(const disc_table& table, int first_track) {
+  std::vector<audio_piece> pieces;
   for (const disc_track& track : table.tracks)
     if (track.number >= first_track && track.layout == sector_layout::audio)
-      pieces.insert(pieces.end(), track.pieces.begin(), track.pieces.end());
+      for (const track_piece& piece : track.pieces) pieces.push_back({piece, track.sector_size});
   return pieces;
+}
+
+void fit_to_files(disc_table& table) {
+  for (disc_track& track : table.tracks)
+    for (track_piece& piece : track.pieces) {
+      if (piece.file == no_file || piece.length != to_file_end) continue;
+      const disc_file& file = table.files[piece.file];
+      if (file.kind != file_kind::audio_file && file.size != to_file_end)
+        piece.length = file.size > piece.offset ? file.size - piece.offset : 0;
+    }
 }
 
 int check_pieces(disc_table& table) {
@@ -38,13 +48,16 @@ int check_pieces(disc_table& table) {
                            file.path.c_str(), static_cast<unsigned long long>(file.size));
     }
   }
-  for (disc_track& track : table.tracks)
-    for (track_piece& piece : track.pieces)
-      if (piece.file != no_file && piece.length == to_file_end) {
-        const disc_file& file = table.files[piece.file];
-        if (file.kind != file_kind::audio_file && file.size != to_file_end)
-          piece.length = file.size - piece.offset;
-      }
+  fit_to_files(table);
+  for (disc_track& track : table.tracks) {
+    if (track.layout != sector_layout::audio) continue;
+    std::uint64_t length = 0;
+    for (const track_piece& piece : track.pieces)
+      length = length == to_file_end || piece.length == to_file_end ? to_file_end
+                                                                    : length + piece.length;
+    if (length != to_file_end && length % track.sector_size != 0)
+      track.pieces.push_back({no_file, 0, track.sector_size - length % track.sector_size});
+  }
   return 1;
 }
 

@@ -28,6 +28,10 @@ enum class sector_layout {
 // 96 bytes of subchannel (P to W) after each sector's 2352, in images that keep them.
 inline constexpr std::uint32_t subchannel_size = 96;
 
+// A length that runs as far as the file goes: to its end, or for an audio
+// file as far as its decoded audio goes.
+inline constexpr std::uint64_t to_file_end = ~std::uint64_t{0};
+
 struct disc_file {
   std::string path;  // resolved against the descriptor's folder
   // binary: as stored (audio little-endian); motorola: audio big-endian;
@@ -79,18 +83,29 @@ const disc_file* index01_file(const disc_table& table, const disc_track& track);
 std::uint64_t index01_offset(const disc_track& track);
 
 // The audio to play from track `first_track` on: the pieces of every audio
-// track numbered that or later, in order (data tracks among them skipped).
-std::vector<track_piece> audio_pieces(const disc_table& table, int first_track);
+// track numbered that or later, in order (data tracks among them skipped),
+// each with its track's sector size.
+struct audio_piece {
+  track_piece piece;
+  std::uint32_t sector_size;
+};
+std::vector<audio_piece> audio_pieces(const disc_table& table, int first_track);
 
-// Once every file but the audio files has its size: checks that each piece
-// lies within its file and gives a piece that runs to its file's end its
-// length. 1, or 0 after a message naming the descriptor, the track's entry and
-// the file.
+// Once every file but the audio files has its size: a piece that runs to its
+// file's end takes its length from it (0 when it begins past the end). What a
+// CUE sheet's pieces get: the part of a track that its file lacks is not
+// there to play.
+void fit_to_files(disc_table& table);
+
+// The same for the other formats, after checking that each piece lies within
+// its file; each audio track is then made up to whole sectors with silence,
+// as cdrdao pads a track whose statements end inside a sector. 1, or 0 after
+// a message naming the descriptor, the track's entry and the file.
 int check_pieces(disc_table& table);
 
 // The table of a parsed CUE sheet: each track one piece from INDEX 01 to where
 // the next track in the same file begins (its INDEX 00, else INDEX 01), or to
-// its file's end. Its audio_pieces are the sheet's audio_spans.
+// its file's end.
 disc_table cue_disc_table(const cue_sheet& sheet);
 
 // Reads `count` bytes at `offset` of a file that may be far too large to hold

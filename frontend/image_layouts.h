@@ -125,7 +125,8 @@ inline constexpr std::array<image_mode, 9> modes = {{
 }};
 }  // namespace nrg
 
-// What a -d file holds, from its first and last bytes, else from its name.
+// What a -d file holds, from its first and last bytes, else from its name;
+// a file that begins as a plain or raw image does is one (plain), whatever its name.
 enum class disc_format { plain, cue, ccd, toc, mds, nrg };
 // `head`: the file's first bytes; `tail`: its last 12 (fewer in a shorter file).
 disc_format detect_disc_format(std::string_view path, std::string_view head,

@@ -159,11 +159,15 @@ bool at_amount(const parse_state& state) {
   return more(state) && !peek(state).quoted && amount_of(peek(state).text).has_value();
 }
 
-// Bytes of an amount in the open track: blocks of it, samples of 4 bytes in
-// an audio track, else bytes.
+// Bytes of an amount in the open track as its file stores it: blocks of it,
+// samples of 4 bytes in an audio track (588 a block, with the block's
+// subchannel after each 588), else bytes.
 std::uint64_t bytes_of(const parse_state& state, amount value) {
   if (value.blocks) return value.value * state.block;
-  return state.audio ? value.value * toc::sample_bytes : value.value;
+  if (!state.audio) return value.value;
+  constexpr std::uint64_t samples_a_block = raw_sector::size / toc::sample_bytes;
+  return value.value / samples_a_block * state.block +
+         value.value % samples_a_block * toc::sample_bytes;
 }
 
 int take_amount(parse_state& state, const char* what, std::uint64_t& bytes) {
