@@ -19,13 +19,14 @@ namespace {
 struct ccd_section {
   std::string_view name;  // between the brackets
   std::vector<std::pair<std::string_view, std::string_view>> keys;
+  std::optional<long long> entry, track;  // n of "[Entry n]", "[TRACK n]"
 };
 
+bool blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-    text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
-    text.remove_suffix(1);
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
 }
 
@@ -109,7 +110,11 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   while (!text.empty()) {
     const std::string_view line = trimmed(next_line(text));
     if (line.starts_with('[') && line.ends_with(']')) {
-      ccd.sections.push_back({trimmed(line.substr(1, line.size() - 2)), {}});
+      ccd_section& section = ccd.sections.emplace_back();
+      section.keys.reserve(12);  // an [Entry]'s
+      section.name = trimmed(line.substr(1, line.size() - 2));
+      section.entry = numbered(section, "Entry");
+      section.track = numbered(section, "TRACK");
     } else if (const auto equals = line.find('='); equals != std::string_view::npos &&
                                                    !ccd.sections.empty()) {
       ccd.sections.back().keys.emplace_back(trimmed(line.substr(0, equals)),
@@ -121,7 +126,7 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
                                  [](const ccd_section& s) { return same_in_any_case(s.name, "Disc"); });
   const auto entry_sections = static_cast<std::size_t>(
       std::count_if(ccd.sections.begin(), ccd.sections.end(),
-                    [](const ccd_section& s) { return numbered(s, "Entry").has_value(); }));
+                    [](const ccd_section& s) { return s.entry.has_value(); }));
   if (disc != ccd.sections.end()) {
     long long scrambled = 0, toc_entries = 0;
     if (number_key(ccd, *disc, "DataTracksScrambled", 0, scrambled) != 1 ||
@@ -140,7 +145,7 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   std::vector<toc_entry> tracks;
   std::optional<toc_entry> lead_out;
   for (const ccd_section& section : ccd.sections) {
-    if (!numbered(section, "Entry")) continue;
+    if (!section.entry) continue;
     long long session = 0, point = 0, adr = 0, control = 0, plba = 0;
     if (number_key(ccd, section, "Session", 1, session) != 1 ||
         number_key(ccd, section, "Point", {}, point) != 1 ||
@@ -181,7 +186,7 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   // disc and in the .img) where it differs from INDEX 1.
   const auto index00 = [&ccd](long long track) -> std::optional<long long> {
     for (const ccd_section& section : ccd.sections)
-      if (numbered(section, "TRACK") == track)
+      if (section.track == track)
         if (const auto text = value_of(section, "INDEX 0"))
           return ccd_number(trimmed(*text));
     return std::nullopt;

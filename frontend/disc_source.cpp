@@ -30,7 +30,8 @@ namespace {
 // few discs; a file larger than this is neither and is not read into memory.
 constexpr std::size_t list_limit = 64 * 1024;
 // CloneCD and TOC descriptors take a dozen lines a track and may carry
-// CD-TEXT, but no more than this.
+// CD-TEXT, and an MDS descriptor 80 bytes a track and a DVD's structures, but
+// none more than this.
 constexpr std::size_t descriptor_limit = 1024 * 1024;
 
 // The largest sector an image stores: 2352 bytes and 96 of subchannel.
@@ -42,9 +43,12 @@ struct source_state {
   disc_format format = disc_format::plain;
   bool raw_image = false;  // a raw image that no descriptor describes
   // -d's descriptor or a playlist's entry, and its first bytes, read to see
-  // what it holds; a plain or raw image is read from it, the look-ahead first.
+  // what it holds: the header's size from a drive or pipe, which may have no
+  // more to give for now, a page (a descriptor, mostly) from a regular file. A
+  // plain or raw image is read from it, the look-ahead first.
   int stream = -1;
-  std::array<char, header_size> lookahead{};
+  std::optional<std::uint64_t> stream_size;  // when it is a regular file
+  std::array<char, 4096> lookahead{};
   std::size_t lookahead_size = 0;
   std::size_t lookahead_next = 0;
   // An image with a descriptor: the descriptor of each of its table's files,
@@ -83,7 +87,7 @@ descriptor_kind descriptor_of(disc_format format) {
     case disc_format::toc:
       return {"TOC file", descriptor_limit};
     case disc_format::mds:
-      return {"MDS descriptor", 0};
+      return {"MDS descriptor", descriptor_limit};
     case disc_format::nrg:
       return {"NRG image", 0};
     case disc_format::plain:
@@ -104,21 +108,28 @@ std::size_t take(void* into, std::size_t size) {
 
 void look_ahead(int descriptor) {
   source.stream = descriptor;
+  struct stat status {};
+  source.stream_size.reset();
+  if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 0)
+    source.stream_size = static_cast<std::uint64_t>(status.st_size);
   source.lookahead_next = 0;
   source.lookahead_size = static_cast<std::size_t>(std::max<ssize_t>(
-      read_fully(descriptor, source.lookahead.data(), source.lookahead.size()), 0));
+      read_fully(descriptor, source.lookahead.data(),
+                 source.stream_size ? std::min<std::uint64_t>(source.lookahead.size(),
+                                                              *source.stream_size)
+                                    : header_size),
+      0));
 }
 
 std::string_view looked_ahead() { return {source.lookahead.data(), source.lookahead_size}; }
 
-// The last bytes of a file, where a Nero image keeps its footer; none for a
-// drive or a pipe.
-std::string tail_of(int descriptor) {
-  struct stat info {};
-  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return {};
-  const auto size = static_cast<std::uint64_t>(info.st_size);
+// The last bytes of the stream, where a Nero image keeps its footer; none
+// for a drive or a pipe.
+std::string stream_tail() {
+  const std::uint64_t size = source.stream_size.value_or(0);
   std::string tail(std::min<std::uint64_t>(size, format_tail_size), '\0');
-  if (!read_bytes(descriptor_bytes(descriptor, size), size - tail.size(), tail.data(), tail.size()))
+  if (!read_bytes(descriptor_bytes(source.stream, size), size - tail.size(), tail.data(),
+                  tail.size()))
     return {};
   return tail;
 }
@@ -211,13 +222,23 @@ int check_first_sector(const std::string& where, std::string_view start, sector_
 // The text of a descriptor or playlist (`what`) from the stream, read whole,
 // up to `limit` bytes.
 int read_list(const char* path, const std::string& what, std::size_t limit, std::string& text) {
+  // A regular file at once, else a piece at a time: a list is mostly a few
+  // hundred bytes.
+  constexpr std::size_t piece = 16 * 1024;
   text.assign(looked_ahead());
-  const std::size_t known = text.size();
-  text.resize(limit + 1);
-  const ssize_t more = read_fully(source.stream, text.data() + known, text.size() - known);
-  if (more < 0)
-    return error("%s: cannot read the %s: %s\n", path, what.c_str(), std::strerror(errno));
-  text.resize(known + static_cast<std::size_t>(more));
+  for (std::size_t wanted = 0; text.size() <= limit && wanted == 0;) {
+    const std::size_t known = text.size();
+    if (source.stream_size && *source.stream_size <= known) break;
+    wanted = source.stream_size ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                                      *source.stream_size - known, limit + 1 - known))
+                                : std::min(piece, limit + 1 - known);
+    text.resize(known + wanted);
+    const ssize_t more = read_fully(source.stream, text.data() + known, wanted);
+    if (more < 0)
+      return error("%s: cannot read the %s: %s\n", path, what.c_str(), std::strerror(errno));
+    text.resize(known + static_cast<std::size_t>(more));
+    wanted -= static_cast<std::size_t>(more);
+  }
   if (text.size() > limit)
     return error("%s: more than %zu bytes, too long for a %s\n", path, limit, what.c_str());
   return 1;
@@ -271,18 +292,19 @@ std::uint64_t size_of(int descriptor) {
 int read_table(int descriptor, const char* path) {
   disc_table& table = current_disc.table;
   const descriptor_kind kind = descriptor_of(source.format);
-  if (source.format == disc_format::mds || source.format == disc_format::nrg) {
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
+  // A Nero image is read where its footer says, however large it is.
+  if (source.format == disc_format::nrg) {
+    if (!source.stream_size)
       return error("%s: not a regular file; ruvo reads an %s from a file\n", path,
                    kind.name.c_str());
-    const byte_source bytes =
-        descriptor_bytes(descriptor, static_cast<std::uint64_t>(status.st_size));
-    return source.format == disc_format::mds ? read_mds(path, bytes, table)
-                                             : read_nrg(path, bytes, table);
+    return read_nrg(path, descriptor_bytes(descriptor, *source.stream_size), table);
   }
   std::string text;
   if (read_list(path, kind.name, kind.limit, text) != 1) return 0;
+  if (source.format == disc_format::mds) {
+    const std::string_view bytes = text;
+    return read_mds(path, memory_bytes(bytes), table);
+  }
   if (source.format == disc_format::ccd) return read_ccd(path, text, table);
   if (source.format == disc_format::toc) return read_toc(path, text, table);
   cue_sheet sheet;
@@ -386,7 +408,7 @@ int open_tracks(int descriptor) {
 // Sees what the open descriptor of `path` holds, from its first and last
 // bytes, and stands at the start of the disc's user data.
 int open_image(int descriptor, const char* path) {
-  source.format = detect_disc_format(path, looked_ahead(), tail_of(descriptor));
+  source.format = detect_disc_format(path, looked_ahead(), stream_tail());
   if (source.format != disc_format::plain)
     return read_table(descriptor, path) == 1 && open_tracks(descriptor) == 1 ? 1 : 0;
   if (!raw_sector::starts_with_sync(looked_ahead())) {

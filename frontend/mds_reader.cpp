@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,7 @@ int read_mds(const std::string& path, const byte_source& mds, disc_table& table)
   const std::string folder = folder_of(path);
 
   std::vector<mds_track> tracks;
+  std::map<std::string, std::string> names;
   for (std::uint64_t s = 0; s < sessions; ++s) {
     const std::string session_entry = "session " + std::to_string(s + 1);
     std::array<char, mds::session_size> session{};
@@ -117,7 +119,10 @@ int read_mds(const std::string& path, const byte_source& mds, disc_table& table)
         if (ends_in_any_case(name, ".mds")) name.resize(name.size() - 4);
         name += ".mdf";
       }
-      const std::string file = resolve_file_name(folder, name);
+      // The tracks of one file name it each; it is looked for once.
+      auto [named, added] = names.try_emplace(name);
+      if (added) named->second = resolve_file_name(folder, name);
+      const std::string& file = named->second;
       track.file = table.files.size();
       for (std::size_t i = 0; i < table.files.size(); ++i)
         if (table.files[i].path == file) track.file = i;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdarg>
+#include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,13 +23,17 @@
 namespace {
 
 struct token {
-  std::string text;  // a string's contents without its quotes
+  std::string_view text;  // a string's contents without its quotes
   bool quoted = false;
   int line = 0;
 };
 
-// Splits the text into words, strings and braces. 1, or 0 after a message.
-int split(const std::string& path, std::string_view text, std::vector<token>& tokens) {
+// Splits the text into words, strings and braces, which lie in the text but
+// for strings with a backslash, whose contents are kept in `unescaped`. 1, or
+// 0 after a message.
+int split(const std::string& path, std::string_view text, std::vector<token>& tokens,
+          std::deque<std::string>& unescaped) {
+  tokens.reserve(text.size() / 8);
   int line = 1;
   for (std::size_t at = 0; at < text.size();) {
     const char c = text[at];
@@ -37,17 +43,28 @@ int split(const std::string& path, std::string_view text, std::vector<token>& to
     } else if (text.substr(at, 2) == "//") {
       at = std::min(text.find('\n', at), text.size());
     } else if (c == '"') {
-      token& string = tokens.emplace_back(token{"", true, line});
-      for (++at;; ++at) {
+      const std::size_t start = ++at;
+      bool escaped = false;
+      for (;; ++at) {
         if (at >= text.size() || text[at] == '\n')
-          return error("%s: line %d: unclosed quote\n", path.c_str(), string.line);
+          return error("%s: line %d: unclosed quote\n", path.c_str(), line);
         if (text[at] == '"') break;
-        if (text[at] == '\\' && at + 1 < text.size() && text[at + 1] != '\n') ++at;
-        string.text += text[at];
+        if (text[at] == '\\' && at + 1 < text.size() && text[at + 1] != '\n') {
+          escaped = true;
+          ++at;
+        }
       }
+      std::string_view contents = text.substr(start, at - start);
+      if (escaped) {
+        std::string& kept = unescaped.emplace_back();
+        for (std::size_t i = 0; i < contents.size(); ++i)
+          kept += contents[contents[i] == '\\' ? ++i : i];
+        contents = kept;
+      }
+      tokens.push_back({contents, true, line});
       ++at;
     } else if (c == '{' || c == '}') {
-      tokens.push_back({std::string(1, c), false, line});
+      tokens.push_back({text.substr(at, 1), false, line});
       ++at;
     } else {
       const std::size_t start = at;
@@ -55,7 +72,7 @@ int split(const std::string& path, std::string_view text, std::vector<token>& to
              text[at] != '"' && text[at] != '{' && text[at] != '}' &&
              text.substr(at, 2) != "//")
         ++at;
-      tokens.push_back({std::string(text.substr(start, at - start)), false, line});
+      tokens.push_back({text.substr(start, at - start), false, line});
     }
   }
   return 1;
@@ -112,6 +129,7 @@ struct parse_state {
   std::string folder;
   disc_table& table;
   std::vector<token> tokens;
+  std::deque<std::string> unescaped;  // strings that held a backslash
   std::size_t next = 0;
   int line = 1;  // of the statement being read
   // The open track: its block size, its runs so far, where START put INDEX 01.
@@ -121,6 +139,7 @@ struct parse_state {
   std::uint64_t length = 0;  // of the runs so far; to_file_end once one runs to its file's end
   std::optional<std::uint64_t> start;
   int track_line = 0;
+  std::map<std::string, std::string> names;  // each file name given, as resolved
 };
 
 bool more(const parse_state& state) { return state.next < state.tokens.size(); }
@@ -185,7 +204,10 @@ void add_run(parse_state& state, run added) {
 }
 
 std::size_t file_index(parse_state& state, const std::string& name, file_kind kind, int line) {
-  const std::string path = resolve_file_name(state.folder, name);
+  // A file is looked for once, however many statements name it.
+  auto [named, added] = state.names.try_emplace(name);
+  if (added) named->second = resolve_file_name(state.folder, name);
+  const std::string& path = named->second;
   auto& files = state.table.files;
   for (std::size_t i = 0; i < files.size(); ++i)
     if (files[i].path == path && files[i].kind == kind) return i;
@@ -197,18 +219,18 @@ std::size_t file_index(parse_state& state, const std::string& name, file_kind ki
 // DATAFILE "name" [#offset] [length]: bytes of a file from offset + start.
 int file_statement(parse_state& state, bool data_file, bool audio_track) {
   const int line = peek(state).line;
-  const std::string keyword = peek(state).text;
+  const std::string keyword(peek(state).text);
   ++state.next;
   if (!more(state) || !peek(state).quoted)
     return fail(state, "%s needs a file name in quotes", keyword.c_str());
-  const std::string name = peek(state).text;
+  const std::string name(peek(state).text);
   ++state.next;
   const bool swap = !data_file && at_keyword(state, "SWAP");
   if (swap) ++state.next;
   std::uint64_t offset = 0;
   if (more(state) && !peek(state).quoted && peek(state).text.starts_with('#')) {
-    const auto value = decimal(std::string_view(peek(state).text).substr(1));
-    if (!value) return fail(state, "%s is no byte offset", peek(state).text.c_str());
+    const auto value = decimal(peek(state).text.substr(1));
+    if (!value) return fail(state, "%s is no byte offset", std::string(peek(state).text).c_str());
     offset = *value;
     ++state.next;
   }
@@ -320,7 +342,7 @@ int track_item(parse_state& state) {
     return file_statement(state, false, audio);
   if (at_keyword(state, "DATAFILE")) return file_statement(state, true, audio);
   if (at_keyword(state, "SILENCE") || at_keyword(state, "ZERO")) {
-    const std::string keyword = peek(state).text;
+    const std::string keyword(peek(state).text);
     ++state.next;
     // ZERO may name the mode and subchannel of its blocks; they are the track's.
     while (more(state) && !peek(state).quoted && !at_amount(state) &&
@@ -352,7 +374,7 @@ int track_item(parse_state& state) {
       ++state.next;
       return 1;
     }
-  return fail(state, "unknown statement %s", peek(state).text.c_str());
+  return fail(state, "unknown statement %s", std::string(peek(state).text).c_str());
 }
 
 }  // namespace
@@ -362,7 +384,7 @@ int read_toc(const std::string& path, std::string_view text, disc_table& table) 
   table.path = path;
   std::string decoded;
   parse_state state(path, table);
-  if (split(path, readable_text(text, decoded), state.tokens) != 1) return 0;
+  if (split(path, readable_text(text, decoded), state.tokens, state.unescaped) != 1) return 0;
   // The disc's statements come before the first TRACK.
   while (more(state) && !at_keyword(state, "TRACK")) {
     state.line = peek(state).line;
@@ -374,7 +396,7 @@ int read_toc(const std::string& path, std::string_view text, disc_table& table) 
                at_keyword(state, "CD_ROM_XA") || at_keyword(state, "CD_I")) {
       ++state.next;
     } else {
-      return fail(state, "unknown statement %s", peek(state).text.c_str());
+      return fail(state, "unknown statement %s", std::string(peek(state).text).c_str());
     }
   }
   while (more(state)) {
