@@ -56,6 +56,8 @@ void PrintTo(const image_case& c, std::ostream* os) { *os << c.name; }
 
 const std::string nul(5, '\0');
 const image_case image_cases[] = {
+    {"Cue", disc(), write_cue, {}, ""},
+    {"CueCooked", disc(2048), write_cue, {}, ""},
     {"Ccd", disc(), write_ccd, {}, ""},
     {"Toc", disc(), write_toc, {}, ""},
     {"TocCooked", disc(2048), write_toc, {}, ""},

@@ -1,6 +1,7 @@
 #include "image_writers.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "image_layouts.h"
@@ -95,6 +96,27 @@ std::string expected_pcm(const disc_spec& disc) {
   for (const placed& t : layout(disc))
     for (std::uint32_t lba = t.index01; t.audio && lba < t.end; ++lba) pcm += audio_sector(lba);
   return pcm;
+}
+
+std::string write_cue(const std::string& folder, const disc_spec& disc) {
+  const std::vector<placed> tracks = layout(disc);
+  test_support::write_file(folder + "/disc.bin", sectors(disc, 0, tracks.back().end));
+  const auto time = [](std::uint32_t sectors) {
+    const raw_sector::msf t = raw_sector::msf_of(sectors);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", t.minutes, t.seconds, t.frames);
+    return std::string(text);
+  };
+  std::string text = std::string("FILE \"disc.bin\" BINARY\n  TRACK 01 ") +
+                     (disc.sector_size == raw_sector::data_size ? "MODE1/2048" : "MODE1/2352") +
+                     "\n    INDEX 01 00:00:00\n";
+  for (std::size_t i = 1; i < tracks.size(); ++i)
+    text += "  TRACK " + std::string(i + 1 < 10 ? "0" : "") + std::to_string(i + 1) + " AUDIO\n" +
+            (tracks[i].start < tracks[i].index01 ? "    INDEX 00 " + time(tracks[i].start) + "\n"
+                                                 : std::string()) +
+            "    INDEX 01 " + time(tracks[i].index01) + "\n";
+  test_support::write_file(folder + "/disc.cue", text);
+  return folder + "/disc.cue";
 }
 
 std::string write_ccd(const std::string& folder, const disc_spec& disc) {

@@ -30,8 +30,9 @@ std::string audio_sector(std::uint32_t lba);
 std::string expected_pcm(const disc_spec& disc);
 
 // Each writes the descriptor and the files it names into `folder` and returns
-// the descriptor's path. cdrdao's raw audio is big-endian; NRG `version` is 1
+// the descriptor's path. A CUE sheet keeps no subchannel. cdrdao's raw audio is big-endian; NRG `version` is 1
 // (NERO footer, CUES, DAOI) or 2 (NER5, CUEX, DAOX).
+std::string write_cue(const std::string& folder, const disc_spec& disc);
 std::string write_ccd(const std::string& folder, const disc_spec& disc);
 std::string write_toc(const std::string& folder, const disc_spec& disc);
 std::string write_mds(const std::string& folder, const disc_spec& disc);

@@ -235,6 +235,13 @@ const playing playings[] = {
     // A fifth of a second; the spinner goes on after it.
     {"TwoTracksInFull", [] { return make_cue_image(8); }, true, "\\\r|\r/\r", SIGINT},
     {"BundledSample", bundled_sample, true, "\\\r", SIGTERM},
+    {"BundledSampleFromItsTocFile",
+     [] {
+       audio_image image = bundled_sample();
+       image.disc = SAMPLE_TOC_PATH;
+       return image;
+     },
+     true, "\\\r", SIGINT},
     // Over a second a track: the output falls silent before the message.
     {"BreakInTrackTwo", [] { return make_cue_image(80); }, false, "\\\r", SIGINT},
 };
