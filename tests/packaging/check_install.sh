@@ -21,8 +21,8 @@ expected_files() {
   printf '%s\n' bin/cputest bin/ruvo \
     share/doc/ruvo/changelog.gz share/doc/ruvo/copyright \
     share/doc/ruvo/examples/sample.sh2 share/doc/ruvo/examples/sample_disc.bin \
-    share/doc/ruvo/examples/sample_disc.cue share/doc/ruvo/examples/sample_disc_raw.bin \
-    share/doc/ruvo/examples/sample_disc.toc \
+    share/doc/ruvo/examples/sample_disc.cue share/doc/ruvo/examples/sample_disc.toc \
+    share/doc/ruvo/examples/sample_disc_raw.bin \
     share/man/man1/cputest.1.gz share/man/man1/ruvo.1.gz
 }
 
