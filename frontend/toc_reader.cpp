@@ -179,19 +179,20 @@ bool at_amount(const parse_state& state) {
 }
 
 // Bytes of an amount in the open track as its file stores it: blocks of it,
-// samples of 4 bytes in an audio track (588 a block, with the block's
-// subchannel after each 588), else bytes.
-std::uint64_t bytes_of(const parse_state& state, amount value) {
+// else a count of samples (4 bytes, 588 a block, the block's subchannel after
+// each 588) or of bytes. cdrdao counts samples in an audio track's FILE,
+// AUDIOFILE and SILENCE, bytes in DATAFILE and ZERO.
+std::uint64_t bytes_of(const parse_state& state, amount value, bool samples) {
   if (value.blocks) return value.value * state.block;
-  if (!state.audio) return value.value;
+  if (!samples) return value.value;
   constexpr std::uint64_t samples_a_block = raw_sector::size / toc::sample_bytes;
   return value.value / samples_a_block * state.block +
          value.value % samples_a_block * toc::sample_bytes;
 }
 
-int take_amount(parse_state& state, const char* what, std::uint64_t& bytes) {
+int take_amount(parse_state& state, const char* what, bool samples, std::uint64_t& bytes) {
   if (!at_amount(state)) return fail(state, "%s needs a length or position", what);
-  bytes = bytes_of(state, *amount_of(peek(state).text));
+  bytes = bytes_of(state, *amount_of(peek(state).text), samples);
   ++state.next;
   return 1;
 }
@@ -235,10 +236,11 @@ int file_statement(parse_state& state, bool data_file, bool audio_track) {
     ++state.next;
   }
   std::uint64_t start = 0;
-  if (!data_file && take_amount(state, keyword.c_str(), start) != 1) return 0;
+  const bool samples = audio_track && !data_file;
+  if (!data_file && take_amount(state, keyword.c_str(), samples, start) != 1) return 0;
   std::uint64_t length = to_file_end;
   if (at_amount(state)) {
-    take_amount(state, keyword.c_str(), length);
+    take_amount(state, keyword.c_str(), samples, length);
     if (length == 0) length = to_file_end;
   }
   // WAVE files are decoded: cdrdao counts their samples from the audio data on.
@@ -259,11 +261,11 @@ int start_statement(parse_state& state, bool pregap) {
   std::uint64_t at = state.length;
   if (pregap) {
     std::uint64_t length = 0;
-    if (take_amount(state, keyword, length) != 1) return 0;
+    if (take_amount(state, keyword, state.audio, length) != 1) return 0;
     add_run(state, {no_file, 0, length});
     at = state.length;
   } else if (at_amount(state)) {
-    take_amount(state, keyword, at);
+    take_amount(state, keyword, state.audio, at);
   }
   if (at == to_file_end)
     return fail(state, "%s after a file that runs to its end; give the file's length", keyword);
@@ -351,7 +353,9 @@ int track_item(parse_state& state) {
             at_keyword(state, "MODE0") || at_keyword(state, "RW") || at_keyword(state, "RW_RAW")))
       ++state.next;
     std::uint64_t length = 0;
-    if (take_amount(state, keyword.c_str(), length) != 1) return 0;
+    if (take_amount(state, keyword.c_str(), state.audio && same_in_any_case(keyword, "SILENCE"),
+                    length) != 1)
+      return 0;
     add_run(state, {no_file, 0, length});
     return 1;
   }
