@@ -143,12 +143,6 @@ const image_case image_cases[] = {
      "<folder>/disc.nrg: the chunk list ends at byte 818754 without an END! chunk\n"},
 };
 
-std::string in_folder(std::string text, const std::string& folder) {
-  for (std::size_t at; (at = text.find("<folder>")) != std::string::npos;)
-    text.replace(at, 8, folder);
-  return text;
-}
-
 class disc_image : public testing::TestWithParam<image_case> {};
 
 TEST_P(disc_image, lists_and_plays_or_says_why_not) {
