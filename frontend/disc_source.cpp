@@ -388,15 +388,16 @@ int open_tracks(int descriptor) {
   }
   current_disc.kind =
       audio_pieces(table, 2).empty() ? disc_kind::data_image : disc_kind::audio_image;
-  if (first.layout == sector_layout::user_data) return 1;
-
-  std::string start(header_size, '\0');
-  bool silent = false;
-  start.resize(from_pieces(start.data(), start.size(), silent));
-  source.piece = 0;
-  source.piece_at = 0;
-  if (silent) return 1;
-  const char* const file = table.files[first.pieces.front().file].path.c_str();
+  // Raw sectors are looked at where they begin; zero data (a cdrdao ZERO) is
+  // no sector of the image.
+  const track_piece& opening = source.pieces.front();
+  if (first.layout == sector_layout::user_data || opening.file == no_file) return 1;
+  std::string start(std::min<std::uint64_t>(header_size, opening.length), '\0');
+  const disc_file& stored = table.files[opening.file];
+  if (!read_bytes(descriptor_bytes(source.files[opening.file], stored.size), opening.offset,
+                  start.data(), start.size()))
+    start.clear();
+  const char* const file = stored.path.c_str();
   if (first.layout == sector_layout::raw && !start.empty() && !raw_sector::starts_with_sync(start))
     return entry_error(table.path, first.entry,
                        "track %02d is %s, but %s holds no raw sector where it begins", first.number,
