@@ -2,7 +2,6 @@
 // that copies the disc's table of contents, one [Entry n] per TOC entry;
 // the raw sectors lie in the .img of the same name, LBA 0 at byte 0.
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,10 +42,10 @@ std::optional<long long> ccd_number(std::string_view text) {
   if (text.empty() || text.size() > 9) return std::nullopt;
   long long value = 0;
   for (const char c : text) {
-    const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                      : base == 16 && std::isxdigit(static_cast<unsigned char>(c))
-                          ? std::tolower(static_cast<unsigned char>(c)) - 'a' + 10
-                          : -1;
+    const char lower = static_cast<char>(c | 0x20);
+    const int digit = c >= '0' && c <= '9'                          ? c - '0'
+                      : base == 16 && lower >= 'a' && lower <= 'f' ? lower - 'a' + 10
+                                                                    : -1;
     if (digit < 0) return std::nullopt;
     value = value * base + digit;
   }

@@ -4,7 +4,6 @@
 // nothing of where the sectors lie (CATALOG, the flags, ISRC, CD_TEXT blocks,
 // INDEX 02 and later) is passed over.
 #include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <deque>
 #include <map>
@@ -28,6 +27,11 @@ struct token {
   int line = 0;
 };
 
+bool space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool comment_at(std::string_view text, std::size_t at) {
+  return text[at] == '/' && at + 1 < text.size() && text[at + 1] == '/';
+}
+
 // Splits the text into words, strings and braces, which lie in the text but
 // for strings with a backslash, whose contents are kept in `unescaped`. 1, or
 // 0 after a message.
@@ -38,9 +42,9 @@ int split(const std::string& path, std::string_view text, std::vector<token>& to
   for (std::size_t at = 0; at < text.size();) {
     const char c = text[at];
     if (c == '\n') ++line;
-    if (std::isspace(static_cast<unsigned char>(c))) {
+    if (space(c)) {
       ++at;
-    } else if (text.substr(at, 2) == "//") {
+    } else if (comment_at(text, at)) {
       at = std::min(text.find('\n', at), text.size());
     } else if (c == '"') {
       const std::size_t start = ++at;
@@ -68,9 +72,8 @@ int split(const std::string& path, std::string_view text, std::vector<token>& to
       ++at;
     } else {
       const std::size_t start = at;
-      while (at < text.size() && !std::isspace(static_cast<unsigned char>(text[at])) &&
-             text[at] != '"' && text[at] != '{' && text[at] != '}' &&
-             text.substr(at, 2) != "//")
+      while (at < text.size() && !space(text[at]) && text[at] != '"' && text[at] != '{' &&
+             text[at] != '}' && !comment_at(text, at))
         ++at;
       tokens.push_back({text.substr(start, at - start), false, line});
     }
@@ -89,7 +92,7 @@ std::optional<std::uint64_t> decimal(std::string_view text) {
   if (text.empty() || text.size() > 12) return std::nullopt;
   std::uint64_t value = 0;
   for (const char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + static_cast<std::uint64_t>(c - '0');
   }
   return value;
