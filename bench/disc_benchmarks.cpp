@@ -2,9 +2,12 @@
 // header, a data track and three audio tracks) as a CUE sheet with its raw
 // image, and as each other format's writer of the tests makes it, each read
 // from the open of -d to the end of the header read, in one run, so that each
-// format's cost shows beside the CUE sheet's.
+// format's cost shows beside the CUE sheet's; and `ruvo -i` on each as a
+// whole process.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -56,6 +59,31 @@ void list(benchmark::State& state, const char* format,
     if (!read) state.SkipWithError("the header was not read");
   }
 }
+
+// The same through ruvo itself, its listing to /dev/null.
+void run_ruvo(benchmark::State& state, const char* format,
+              std::string (*writer)(const std::string&, const disc_spec&)) {
+  static images made;
+  const std::string path = made.write(format, writer, 2352);
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  const char* argv[] = {RUVO_PATH, "-i", "-d", path.c_str(), nullptr};
+  for (auto _ : state) {
+    pid_t child = 0;
+    int status = 0;
+    if (posix_spawn(&child, RUVO_PATH, &quiet, nullptr, const_cast<char**>(argv), environ) != 0 ||
+        waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 1)
+      state.SkipWithError("ruvo -i did not list the disc");
+  }
+  posix_spawn_file_actions_destroy(&quiet);
+}
+
+BENCHMARK_CAPTURE(run_ruvo, cue, "ruvo_cue", write_cue)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_ruvo, ccd, "ruvo_ccd", write_ccd)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_ruvo, toc, "ruvo_toc", write_toc)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_ruvo, mds, "ruvo_mds", write_mds)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run_ruvo, nrg_v2, "ruvo_nrg2", nrg_v2)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(list, cue, "cue", write_cue, 2352)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(list, ccd, "ccd", write_ccd, 2352)->Unit(benchmark::kMicrosecond);
