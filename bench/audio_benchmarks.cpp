@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "audio_file.h"
-#include "cue_sheet.h"
+#include "disc_source.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ void decode(benchmark::State& state, int rate, int format) {
   for (auto _ : state) {
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     const int slot =
-        open_audio_file(pcm_span{path, file_kind::audio_file, "WAVE", 0, to_file_end}, file);
+        open_audio_file(pcm_span{file, path, file_kind::audio_file, "WAVE", 0, to_file_end});
     std::size_t bytes = 0;
     for (std::size_t got = 1; slot >= 0 && got > 0; bytes += got)
       got = read_audio_file(slot, chunk.data(), chunk.size());

@@ -8,12 +8,15 @@
 #include "audio_file.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <string_view>
@@ -39,6 +42,11 @@ struct share {
 
 struct decoding {
   SNDFILE* file = nullptr;
+  // The file as libsndfile reads it: the disc source's descriptor, its size,
+  // and the decoder's own place in it.
+  int descriptor = -1;
+  sf_count_t size = 0;
+  sf_count_t place = 0;
   std::string path;  // for the message when decoding stops early
   int channels = 0;
   int rate = 0;
@@ -327,23 +335,48 @@ std::uint64_t seek_lead_of(int format) {
   }
 }
 
+// libsndfile reads through these, at the decoding's place in the file.
+sf_count_t file_size(void* d) { return static_cast<decoding*>(d)->size; }
+sf_count_t file_place(void* d) { return static_cast<decoding*>(d)->place; }
+sf_count_t seek_file(sf_count_t offset, int whence, void* source) {
+  decoding& d = *static_cast<decoding*>(source);
+  const sf_count_t from = whence == SEEK_CUR ? d.place : whence == SEEK_END ? d.size : 0;
+  if (offset < -from || offset > std::numeric_limits<sf_count_t>::max() - from) return -1;
+  d.place = from + offset;
+  return d.place;
+}
+sf_count_t read_file(void* into, sf_count_t count, void* source) {
+  decoding& d = *static_cast<decoding*>(source);
+  if (count <= 0) return 0;
+  const ssize_t got = pread(d.descriptor, into, static_cast<std::size_t>(count), d.place);
+  if (got <= 0) return 0;
+  d.place += got;
+  return got;
+}
+sf_count_t write_file(const void*, sf_count_t, void*) { return 0; }
+SF_VIRTUAL_IO file_access = {file_size, seek_file, read_file, write_file, file_place};
+
 // How long (0.1 s) the resampler runs before a span's start, that its filter
 // has settled on the audio there.
 constexpr int settle_divisor = 10;
 
 }  // namespace
 
-int open_audio_file(const pcm_span& span, int file) {
+int open_audio_file(const pcm_span& span) {
   const char* const path = span.path.c_str();
+  decoding& d = decodings.emplace_back();
+  d.descriptor = span.file;
+  struct stat status {};
+  d.size = fstat(span.file, &status) == 0 ? status.st_size : 0;
   SF_INFO info{};
-  SNDFILE* const decoded = sf_open_fd(file, SFM_READ, &info, SF_FALSE);
+  SNDFILE* const decoded = sf_open_virtual(&file_access, SFM_READ, &info, &d);
   if (decoded == nullptr) {
+    decodings.pop_back();
     const std::string_view reason = reason_of(nullptr);
     error("Sorry, CD Music cannot be played: %s cannot be decoded (%.*s).\n", path,
           static_cast<int>(reason.size()), reason.data());
     return -1;
   }
-  decoding& d = decodings.emplace_back();
   d.file = decoded;
   d.path = span.path;
   d.channels = info.channels;

@@ -1,4 +1,4 @@
-// The audio files that CUE sheets name for audio tracks (WAVE, FLAC, MP3,
+// The audio files that descriptors name for audio tracks (WAVE, FLAC, MP3,
 // AIFF, Ogg, ...), decoded to CD audio for the player. What a file holds is
 // told by its content: the sheet's file type is only a hint, and sheets often
 // call a FLAC file WAVE.
@@ -6,13 +6,14 @@
 
 #include <cstddef>
 
-#include "cue_sheet.h"
+#include "disc_source.h"
 
-// Decodes the span's file, open as `file` (which stays the caller's to close),
-// from the span's offset on. Its slot for read_audio_file, or -1 after the
+// Decodes the span's file (which stays the disc source's) from the span's
+// offset on, reading it at a place of its own, so that spans of one file
+// decode side by side. Its slot for read_audio_file, or -1 after the
 // refusal's message: a file that cannot be decoded, more channels or a rate
 // than can be converted, or a ruvo built without the decoder or resampler.
-int open_audio_file(const pcm_span& span, int file);
+int open_audio_file(const pcm_span& span);
 
 // Up to `size` bytes (whole CD frames) of the file's audio as CD audio:
 // 44,100 Hz, 16-bit little-endian stereo, converted from any other rate or

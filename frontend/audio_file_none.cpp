@@ -2,7 +2,7 @@
 #include "audio_file.h"
 #include "error.h"
 
-int open_audio_file(const pcm_span& span, int) {
+int open_audio_file(const pcm_span& span) {
   error(
       "Sorry, CD Music cannot be played: %s is a %s file, and this ruvo was built without "
       "audio file decoding.\n",

@@ -8,8 +8,6 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
-#include <string>
-#include <vector>
 
 #include "breaks.h"
 #include "disc_source.h"
@@ -53,29 +51,23 @@ void spin_until_break(void (*each_second)()) {
   }
 }
 
-// -m: has the drive play the disc's audio from track 2 (see cdrom_play_track)
-// when `device` is a drive, plays a CUE image's audio tracks from track 2 on
-// through the sound output, and refuses, after its message, for any other
-// image. Returns when refused, with 0, or once the spinner stops.
+// -m: has the drive play the disc's audio from track 2 (see
+// cdrom_play_track), plays an image's audio tracks from track 2 on through
+// the sound output, or refuses, after its message, for an image without
+// them. Returns when refused, with 0, or once the spinner stops.
 int play_audio(const char* device) {
-  // Only a drive plays a disc's audio by itself; for a CUE image ruvo plays
-  // the sheet's audio tracks, and a raw image without a sheet has none it knows of.
-  if (current_disc.kind == disc_kind::cue_sheet) {
-    const std::vector<pcm_span> spans = audio_spans(current_disc.sheet, 2);
-    if (spans.empty())
-      return error("Sorry, CD Music cannot be played: %s has no audio tracks after track 1.\n",
-                   current_disc.sheet.path.c_str());
-    if (start_pcm(spans) != 1) return 0;
-    audio_playing = true;
-    spin_until_break(feed_pcm);
-    return 1;
+  switch (current_disc.kind) {
+    case disc_kind::drive:
+      return cdrom_play_track(2);
+    case disc_kind::data_image:
+      return refuse_audio(device);
+    case disc_kind::audio_image:
+      break;
   }
-  const std::string& entry = current_disc.playlist_entry;
-  if (current_disc.kind != disc_kind::as_delivered || !entry.empty())
-    return error("Sorry, CD Music cannot be played from the disc image %s.\n",
-                 entry.empty() ? device : entry.c_str());
-  if (!is_cd_drive(saturn_cdrom)) return error("Sorry, CD Music cannot be played.\n");
-  return cdrom_play_track(2);
+  if (start_pcm(disc_audio()) != 1) return 0;
+  audio_playing = true;
+  spin_until_break(feed_pcm);
+  return 1;
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 // passed over. Keywords are case-insensitive; names may be quoted.
 #include "cue_sheet.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -274,13 +272,6 @@ int parse_line(parse_state& state) {
   return 1;
 }
 
-std::uint64_t file_size(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && info.st_size > 0
-             ? static_cast<std::uint64_t>(info.st_size)
-             : 0;
-}
-
 }  // namespace
 
 bool is_cue_sheet(std::string_view path, std::string_view start) {
@@ -313,23 +304,4 @@ int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sh
   if (finish_track(state) != 1) return 0;
   if (sheet.tracks.empty()) return error("%s: no TRACK in the CUE sheet\n", sheet_path.c_str());
   return 1;
-}
-
-std::vector<pcm_span> audio_spans(const cue_sheet& sheet, int first_track) {
-  std::vector<pcm_span> spans;
-  const auto& tracks = sheet.tracks;
-  for (std::size_t i = 0; i < tracks.size(); ++i) {
-    const cue_track& track = tracks[i];
-    if (track.number < first_track || track.mode != track_mode::audio) continue;
-    pcm_span& span = spans.emplace_back(
-        pcm_span{track.path, track.kind, track.file_type, track.index01, to_file_end});
-    const bool next_in_the_file = i + 1 < tracks.size() && tracks[i + 1].path == track.path;
-    // How long an audio file's audio is only its decoder can tell.
-    if (!next_in_the_file && track.kind == file_kind::audio_file) continue;
-    const std::uint64_t end = next_in_the_file
-                                  ? tracks[i + 1].index00.value_or(tracks[i + 1].index01)
-                                  : file_size(track.path);
-    span.length = end > track.index01 ? end - track.index01 : 0;
-  }
-  return spans;
 }

@@ -60,24 +60,3 @@ bool is_cue_sheet(std::string_view path, std::string_view start);
 // 1 on success, 0 after a message through error that names the sheet and,
 // where it helps, the line.
 int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sheet& sheet);
-
-// A track's audio in its file. Offset and length count bytes of CD audio, for
-// an audio file those its decoded audio gives.
-struct pcm_span {
-  std::string path;
-  file_kind kind;
-  std::string file_type;
-  std::uint64_t offset;
-  std::uint64_t length;  // to_file_end: as far as an audio file's audio goes
-};
-inline constexpr std::uint64_t to_file_end = ~std::uint64_t{0};
-
-// The CD-audio bytes from track `first`'s INDEX 01 to the end of the last
-// audio track, in play order, pregaps (INDEX 00..INDEX 01) skipped; a track
-// ends where the next track in the same file begins (its INDEX 00, else
-// INDEX 01) or at its file's end. Only audio tracks numbered `first` or later
-// give spans (data tracks among them are skipped); none when there are none.
-// A span of a BINARY or MOTOROLA file that runs to its file's end takes its
-// length from the file's size, 0 when the file cannot be measured (the player
-// then finds it missing); one of an audio file is to_file_end.
-std::vector<pcm_span> audio_spans(const cue_sheet& sheet, int first_track);

@@ -63,14 +63,21 @@ std::string_view readable_text(std::string_view text, std::string& decoded) {
 
 bool ends_in_any_case(std::string_view name, std::string_view suffix) {
   return name.size() >= suffix.size() &&
-         std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<long>(suffix.size()),
-                    [](char lower, char c) {
-                      return lower == std::tolower(static_cast<unsigned char>(c));
-                    });
+         same_in_any_case(name.substr(name.size() - suffix.size()), suffix);
+}
+
+bool same_in_any_case(std::string_view a, std::string_view b) {
+  // ASCII letters only, whatever the locale.
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [lower](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::string_view next_line(std::string_view& text) {
-  const auto end = text.find_first_of("\r\n");
+  // Not find_first_of, which looks each byte up in the set of two.
+  const auto at = std::find_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
+  const auto end = at == text.end() ? std::string_view::npos
+                                    : static_cast<std::size_t>(at - text.begin());
   const std::string_view line = text.substr(0, end);
   std::size_t after = end == std::string_view::npos ? text.size() : end + 1;
   if (end != std::string_view::npos && text[end] == '\r' && after < text.size() &&

@@ -14,6 +14,9 @@ std::string_view readable_text(std::string_view text, std::string& decoded);
 // (".cue" for "DISC.CUE"); `suffix` in lower case.
 bool ends_in_any_case(std::string_view name, std::string_view suffix);
 
+// Whether the two are the same text but for the case of ASCII letters.
+bool same_in_any_case(std::string_view a, std::string_view b);
+
 // The next line of the text, which moves past it and its end: LF, CR LF or CR.
 std::string_view next_line(std::string_view& text);
 

@@ -4,6 +4,7 @@
 
 #include "bios.h"
 #include "breaks.h"
+#include "disc_source.h"
 #include "options.h"
 #include "output.h"
 #include "pcm_player.h"
@@ -18,14 +19,16 @@ void intro() {
 // The end of every run, and the last step boundary: a break that came at any
 // moment after the handler was installed ends the run with the break
 // sequence. An image's audio falls silent before the message, so none is
-// heard after it; the message goes out after everything printed before it,
-// and then the drive, if it is open, is stopped and closed. A run whose
-// output was lost is one that stopped early, and what -m started stops. A
-// break message that a blocked output does not take in time is given up, and
-// the process ends by the break's signal once the drive has been stopped.
+// heard after it, and the image's files are closed; the message goes out
+// after everything printed before it, and then the drive, if it is open, is
+// stopped and closed. A run whose output was lost is one that stopped early,
+// and what -m started stops. A break message that a blocked output does not
+// take in time is given up, and the process ends by the break's signal once
+// the drive has been stopped.
 int finish(int status) {
   const bool broken = break_caught();
   const bool released = stop_pcm();
+  close_disc_source();
   if (broken) {
     put_text("Break Caught...Exiting...\n");
     status = 1;

@@ -15,7 +15,6 @@
 
 #include <SDL.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -47,10 +46,9 @@ constexpr Uint16 buffer_frames = 2048;
 
 struct pcm_playback {
   std::vector<pcm_span> spans;
-  std::vector<int> files;    // one open descriptor per span
   std::vector<int> decoded;  // per span: an audio file's decoder slot, else -1
   std::size_t span = 0;      // the span being queued
-  std::uint64_t queued = 0;  // bytes of that span queued so far
+  std::uint64_t queued = 0;  // bytes of CD audio of that span queued so far
   bool sdl_started = false;
   SDL_AudioDeviceID output = 0;  // 0 while no output is open
   bool ran_dry = false;          // all was queued and played out at the last tick
@@ -90,25 +88,27 @@ void release() {
   close_audio_files();
   playback.decoded.clear();
   if (!close_output()) playback.left_behind = true;
-  for (const int file : playback.files) close(file);
-  playback.files.clear();
 }
 
-// Opens every span's file before anything plays, so that a missing track is
-// reported at once rather than heard as silence later. A FIFO would block the
-// open: the wait is breakable like the drive's.
-int open_files() {
+// Looks at every span's file, and starts the audio files' decoders, before
+// anything plays, so that a missing track is reported at once rather than
+// heard as silence later.
+int check_files() {
   for (const pcm_span& span : playback.spans) {
-    const int file = breakable([&span] { return open(span.path.c_str(), O_RDONLY | O_CLOEXEC); });
-    if (file >= 0) playback.files.push_back(file);
-    struct stat status {};
-    if (file < 0 || fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
+    if (span.file < 0 && !span.path.empty())
       return error("Sorry, CD Music cannot be played: %s cannot be read.\n", span.path.c_str());
-    playback.decoded.push_back(span.kind == file_kind::audio_file ? open_audio_file(span, file)
-                                                                  : -1);
+    playback.decoded.push_back(span.kind == file_kind::audio_file ? open_audio_file(span) : -1);
     if (span.kind == file_kind::audio_file && playback.decoded.back() < 0) return 0;
   }
   return 1;
+}
+
+// The CD audio a span holds: the first 2352 bytes of each stored sector, and
+// of a last one cut short what it has of them.
+std::uint64_t audio_bytes(const pcm_span& span) {
+  if (span.kind == file_kind::audio_file || span.stride == raw_sector::size) return span.length;
+  return span.length / span.stride * raw_sector::size +
+         std::min<std::uint64_t>(span.length % span.stride, raw_sector::size);
 }
 
 // libasound reports a machine without a sound card on standard error, a dozen
@@ -166,14 +166,30 @@ std::size_t read_span(std::size_t wanted) {
   const pcm_span& span = playback.spans[playback.span];
   if (span.kind == file_kind::audio_file)
     return read_audio_file(playback.decoded[playback.span], chunk.data(), wanted);
-  const int file = playback.files[playback.span];
-  const auto at = static_cast<off_t>(span.offset + playback.queued);
-  const ssize_t got = breakable([&] { return pread(file, chunk.data(), wanted, at); });
-  if (got <= 0) return 0;
+  if (span.path.empty()) {
+    std::fill_n(chunk.begin(), wanted, '\0');
+    return wanted;
+  }
+  // Sector by sector where each sector's subchannel follows it, else at once.
+  std::size_t done = 0;
+  while (done < wanted) {
+    const std::uint64_t at = playback.queued + done;
+    const std::uint64_t within = at % raw_sector::size;
+    const std::size_t now = span.stride == raw_sector::size
+                                ? wanted - done
+                                : static_cast<std::size_t>(std::min<std::uint64_t>(
+                                      wanted - done, raw_sector::size - within));
+    const auto stored =
+        static_cast<off_t>(span.offset + at / raw_sector::size * span.stride + within);
+    const ssize_t got =
+        breakable([&] { return pread(span.file, chunk.data() + done, now, stored); });
+    if (got <= 0) break;
+    done += static_cast<std::size_t>(got);
+    if (static_cast<std::size_t>(got) < now) break;
+  }
   if (span.kind == file_kind::motorola)
-    for (ssize_t i = 0; i + 1 < got; i += 2)
-      std::swap(chunk[static_cast<std::size_t>(i)], chunk[static_cast<std::size_t>(i + 1)]);
-  return static_cast<std::size_t>(got);
+    for (std::size_t i = 0; i + 1 < done; i += 2) std::swap(chunk[i], chunk[i + 1]);
+  return done;
 }
 
 // Queues audio until queue_ahead is waiting or every span is queued. Runs
@@ -186,9 +202,10 @@ void top_up() {
     const pcm_span& span = playback.spans[playback.span];
     // Whole frames only: a stray byte at a span's end must not shift every
     // sample after it.
-    const std::uint64_t left = span.length == to_file_end
-                                   ? chunk.size()
-                                   : span.length / frame_bytes * frame_bytes - playback.queued;
+    const std::uint64_t left =
+        span.length == to_file_end
+            ? chunk.size()
+            : audio_bytes(span) / frame_bytes * frame_bytes - playback.queued;
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
     const std::uint64_t frames = wanted == 0 ? 0 : read_span(wanted) / frame_bytes;
     if (frames == 0) {
@@ -212,7 +229,7 @@ void top_up() {
 
 int start_pcm(const std::vector<pcm_span>& spans) {
   playback.spans = spans;
-  if (open_files() != 1 || open_output() != 1) {
+  if (check_files() != 1 || open_output() != 1) {
     release();
     return 0;
   }

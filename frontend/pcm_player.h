@@ -4,13 +4,13 @@
 
 #include <vector>
 
-#include "cue_sheet.h"
+#include "disc_source.h"
 
 // Starts playing the spans one after the other as CD audio (44,100 Hz, 16-bit
-// stereo): BINARY and MOTOROLA files hold it as it is, audio files are decoded
-// (see audio_file.h). 1 when it plays, 0 after its message when it cannot: a
-// file that cannot be read or decoded, no sound output, or a ruvo built
-// without one.
+// stereo): binary files hold it as it is (MOTOROLA ones big-endian), audio
+// files are decoded (see audio_file.h). The files stay the disc source's. 1
+// when it plays, 0 after its message when it cannot: a file that could not be
+// opened or cannot be decoded, no sound output, or a ruvo built without one.
 int start_pcm(const std::vector<pcm_span>& spans);
 
 // Keeps the sound output fed: once a second while it plays. After the last
@@ -18,7 +18,7 @@ int start_pcm(const std::vector<pcm_span>& spans);
 // track.
 void feed_pcm();
 
-// Silences and releases the sound output and the files at once, for the end
+// Silences and releases the sound output and the decoders at once, for the end
 // of the run; nothing when nothing plays. False when SDL's thread is stalled
 // in a sound output that no longer takes audio and has been left to it: the
 // process must then end without exit's clean-up, which that thread could meet.

@@ -17,6 +17,11 @@ constexpr std::size_t size = 2352;
 // Every data sector begins with these 12 bytes.
 constexpr std::array<unsigned char, 12> sync = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
                                                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+inline bool starts_with_sync(std::string_view bytes) {
+  return bytes.size() >= sync.size() &&
+         std::equal(sync.begin(), sync.end(), bytes.begin(),
+                    [](unsigned char a, char b) { return a == static_cast<unsigned char>(b); });
+}
 // The header after the sync: the sector's address as minutes, seconds and
 // frames in BCD, then the mode byte.
 constexpr std::size_t address_offset = 12;
@@ -31,6 +36,11 @@ constexpr unsigned char form2_bit = 0x20;
 constexpr std::size_t mode1_data_offset = 16;
 constexpr std::size_t mode2_form1_data_offset = 24;
 constexpr std::size_t data_size = 2048;
+// Images that keep a Mode 2 sector in 2336 bytes leave out its sync and
+// header: the subheader comes first, the submode at 2, form 1 data at 8.
+constexpr std::size_t mode2_stored_from = address_offset + 4;
+constexpr std::size_t stored_mode2_submode = submode_offset - mode2_stored_from;
+constexpr std::size_t stored_mode2_data = mode2_form1_data_offset - mode2_stored_from;
 
 // Where a sector with this mode byte (and, for mode 2, this submode) keeps the
 // user data ruvo reads, or 0 for a sector that holds none: mode 0, Mode 2

@@ -1,10 +1,10 @@
-// Writes the sample disc of a made-up Saturn game in the three forms ruvo
-// reads:
+// Writes the sample disc of a made-up Saturn game in the forms ruvo reads:
 // - a plain image: the 3584-byte initial-program area, a 256-byte header
 //   followed by an empty body, as a drive delivers it;
 // - a raw image: the data track in 2352-byte Mode 1 sectors, then a short
 //   audio track (a two-second pregap of silence and one second of a tone);
-// - a CUE sheet that names the raw image, which must lie in the same folder.
+// - a CUE sheet and a cdrdao TOC file that name the raw image, which must lie
+//   in the same folder.
 // `ruvo -d sample_disc.cue -i` lists the same header as the plain image.
 #include <array>
 #include <cmath>
@@ -80,6 +80,20 @@ std::string cue_sheet(const std::string& raw_path) {
   return sheet;
 }
 
+// The same disc as cdrdao describes it. cdrdao's raw audio is big-endian, the
+// raw image's is not: SWAP says so.
+std::string toc_file(const std::string& raw_path) {
+  const std::string name = raw_path.substr(raw_path.rfind('/') + 1);
+  std::string toc = "// The ruvo sample disc: a data track and a short audio track.\nCD_ROM\n";
+  toc += "TRACK MODE1_RAW\n";
+  toc += "  DATAFILE \"" + name + "\" " + msf(data_sectors) + "\n";
+  toc += "TRACK AUDIO\n";
+  toc += "  FILE \"" + name + "\" SWAP #" + std::to_string(data_sectors * raw_sector::size) +
+         " 0 " + msf(pregap_sectors + tone_sectors) + "\n";
+  toc += "  START " + msf(pregap_sectors) + "\n";
+  return toc;
+}
+
 bool write_file(const char* path, const void* bytes, std::size_t size) {
   std::FILE* out = std::fopen(path, "wb");
   if (out == nullptr) {
@@ -97,8 +111,8 @@ bool write_file(const char* path, const void* bytes, std::size_t size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "Usage: %s <plain image> <raw image> <cue sheet>\n",
+  if (argc != 5) {
+    std::fprintf(stderr, "Usage: %s <plain image> <raw image> <cue sheet> <toc file>\n",
                  argc > 0 ? argv[0] : "make_disc_header");
     return 2;
   }
@@ -121,9 +135,11 @@ int main(int argc, char** argv) {
 
   const std::string raw = raw_image();
   const std::string sheet = cue_sheet(argv[2]);
+  const std::string toc = toc_file(argv[2]);
   return write_file(argv[1], area.data(), area.size()) &&
                  write_file(argv[2], raw.data(), raw.size()) &&
-                 write_file(argv[3], sheet.data(), sheet.size())
+                 write_file(argv[3], sheet.data(), sheet.size()) &&
+                 write_file(argv[4], toc.data(), toc.size())
              ? 0
              : 1;
 }

@@ -59,6 +59,11 @@ commands() {
     echo '{ruvo} -d {samples}/sample_disc.cue'
     echo 'echo $?'
     ;;
+  ruvo-toc)
+    echo 'cat {samples}/sample_disc.toc'
+    echo '{ruvo} -d {samples}/sample_disc.toc'
+    echo 'echo $?'
+    ;;
   ruvo-full)
     echo '{ruvo} -d {samples}/sample_disc.bin -i >/dev/full'
     echo 'echo $?'

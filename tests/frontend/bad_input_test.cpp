@@ -343,13 +343,6 @@ const image_input image_inputs[] = {
      ""},
 };
 
-// Replaces every "<folder>" in text.
-std::string in_folder(std::string text, const std::string& folder) {
-  for (auto at = text.find("<folder>"); at != std::string::npos; at = text.find("<folder>", at))
-    text.replace(at, 8, folder);
-  return text;
-}
-
 int make_entry(const std::string& path, const folder_entry& e) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   switch (e.is) {

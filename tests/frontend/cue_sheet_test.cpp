@@ -1,14 +1,16 @@
 // The audio a CUE sheet's tracks hold: the byte spans a player reads, from the
-// sheet's indexes and the track files' sizes.
+// sheet's indexes and the track files' sizes, through the sheet's track table.
 #include "cue_sheet.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "disc_table.h"
 #include "raw_sector.h"
 #include "run_program.h"
 
@@ -75,12 +77,13 @@ const spans_case spans_cases[] = {
      {{"d.bin", 3 * sector}},
      2,
      {{"d.bin", sector, sector}}},
-    // A missing file, or one that ends before the track begins, holds nothing.
+    // A missing file is not measured (playing says it cannot be read); one
+    // that ends before the track begins holds nothing.
     {"MissingFile",
      "FILE \"d.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:00:00\n",
      {},
      2,
-     {{"d.bin", 0, 0}}},
+     {{"d.bin", 0, to_file_end}}},
     {"FileEndsBeforeTheTrack",
      "FILE \"d.bin\" BINARY\n TRACK 02 AUDIO\n  INDEX 01 00:01:00\n",
      {{"d.bin", 100}},
@@ -99,9 +102,17 @@ TEST_P(audio_spans_test, spans_in_play_order) {
   }
   cue_sheet sheet;
   ASSERT_EQ(parse_cue_sheet(folder + "/disc.cue", c.sheet, sheet), 1);
+  // Measured as the disc source measures the files it could open.
+  disc_table table = cue_disc_table(sheet);
+  for (disc_file& file : table.files) {
+    struct stat info {};
+    if (stat(file.path.c_str(), &info) == 0) file.size = static_cast<std::uint64_t>(info.st_size);
+  }
+  fit_to_files(table);
   std::vector<span> spans;
-  for (const auto& s : audio_spans(sheet, c.first_track))
-    spans.push_back({s.path.substr(folder.size() + 1), s.offset, s.length});
+  for (const audio_piece& p : audio_pieces(table, c.first_track))
+    spans.push_back(
+        {table.files[p.piece.file].path.substr(folder.size() + 1), p.piece.offset, p.piece.length});
   EXPECT_EQ(spans, c.spans);
 }
 

@@ -326,8 +326,9 @@ TEST(announcement, title_is_trimmed_the_same_way) {
 }
 
 class bundled_sample : public testing::TestWithParam<const char*> {};
+constexpr const char* sample_names[] = {"Plain", "CueSheet", "RawImage", "TocFile"};
 
-// The plain image, the raw image and its CUE sheet hold the same disc.
+// The plain image, the raw image, its CUE sheet and its TOC file hold the same disc.
 TEST_P(bundled_sample, lists_and_announces_the_same_disc) {
   const auto listed = run_ruvo({"-d", GetParam(), "-i"});
   EXPECT_EQ(listed.out, banner +
@@ -354,9 +355,8 @@ TEST_P(bundled_sample, lists_and_announces_the_same_disc) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ruvo, bundled_sample, testing::Values(SAMPLE_DISC_PATH, SAMPLE_CUE_PATH, SAMPLE_RAW_PATH),
-    [](const auto& info) {
-      return std::string(info.index == 0 ? "Plain" : info.index == 1 ? "CueSheet" : "RawImage");
-    });
+    ruvo, bundled_sample,
+    testing::Values(SAMPLE_DISC_PATH, SAMPLE_CUE_PATH, SAMPLE_RAW_PATH, SAMPLE_TOC_PATH),
+    [](const auto& info) { return std::string(sample_names[info.index]); });
 
 }  // namespace

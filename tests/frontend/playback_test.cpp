@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "cue_sheet.h"
+#include "disc_table.h"
+#include "playing.h"
 #include "raw_sector.h"
 #include "ruvo_test.h"
 
@@ -31,28 +33,6 @@ using test_support::finish_program;
 using test_support::read_file;
 using test_support::start_program;
 using test_support::wait_for_output;
-
-const std::string prompt = "Press Control-C to break play.\n";
-
-// The output is `lead`, then at least that many spinner frames (backslash,
-// "|", "/", "-" over and over, each followed by a carriage return), then the
-// break message.
-testing::AssertionResult spins_until_break(const std::string& out, const std::string& lead,
-                                           std::size_t at_least) {
-  static constexpr char cycle[] = {'\\', '|', '/', '-'};
-  const auto failure = [&out] {
-    return testing::AssertionFailure() << "output: " << testing::PrintToString(out);
-  };
-  if (out.size() < lead.size() + break_message.size() || out.compare(0, lead.size(), lead) != 0 ||
-      out.compare(out.size() - break_message.size(), break_message.size(), break_message) != 0)
-    return failure();
-  const std::string frames =
-      out.substr(lead.size(), out.size() - lead.size() - break_message.size());
-  if (frames.size() % 2 != 0 || frames.size() / 2 < at_least) return failure();
-  for (std::size_t i = 0; i < frames.size() / 2; ++i)
-    if (frames[2 * i] != cycle[i % 4] || frames[2 * i + 1] != '\r') return failure();
-  return testing::AssertionSuccess();
-}
 
 std::string signal_name(const testing::TestParamInfo<int>& info) {
   return info.param == SIGINT ? "Interrupt" : info.param == SIGTERM ? "Terminate" : "Hangup";
@@ -206,16 +186,11 @@ INSTANTIATE_TEST_SUITE_P(ruvo, break_while_reading, testing::Values(0, 256),
 
 // A CUE image: the data track, then audio tracks 2 and 3 in files of their
 // own; track 2 opens with a two-sector pregap, which is not played.
-struct cue_image {
-  std::string dir, sheet, title;
-  std::string played;  // what the sound output must get, in order
-};
-
 constexpr std::size_t cd_sector = raw_sector::size;
 
-cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
-  cue_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
-  image.sheet = image.dir + "/disc.cue";
+audio_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
+  audio_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
+  image.disc = image.dir + "/disc.cue";
   std::string data = valid_image(),
               sheet = "FILE data.bin BINARY\nTRACK 01 MODE1/2048\nINDEX 01 00:00:00\n";
   data.resize(2 * 2048);
@@ -232,33 +207,23 @@ cue_image make_cue_image(std::size_t sectors_a_track, bool with_audio = true) {
              (track == 2 ? "INDEX 00 00:00:00\nINDEX 01 00:00:02\n" : "INDEX 01 00:00:00\n");
     image.played += pcm;
   }
-  test_support::write_file(image.sheet, sheet);
+  test_support::write_file(image.disc, sheet);
   return image;
 }
 
 // The bundled sample's one-second tone: its raw image from track 2's INDEX 01,
 // as the sheet gives it.
-cue_image bundled_sample() {
+audio_image bundled_sample() {
   cue_sheet sheet;
   EXPECT_EQ(parse_cue_sheet(SAMPLE_CUE_PATH, read_file(SAMPLE_CUE_PATH), sheet), 1);
-  return {test_support::make_temp_dir(), SAMPLE_CUE_PATH, "RUVO SAMPLE DISC",
-          read_file(SAMPLE_RAW_PATH).substr(audio_spans(sheet, 2).at(0).offset)};
-}
-
-// The output is silence (SDL plays it while the output opens, paused), then
-// `expected` from its start, whole and followed by silence, or cut short.
-bool played(const std::string& output, const std::string& expected, bool whole) {
-  const auto sound = output.find_first_not_of('\0'), lead = expected.find_first_not_of('\0');
-  if (sound == std::string::npos || sound < lead) return false;
-  const std::string heard = output.substr(sound - lead);
-  return whole ? heard.starts_with(expected) &&
-                     heard.find_first_not_of('\0', expected.size()) == std::string::npos
-               : heard.size() < expected.size() && expected.starts_with(heard);
+  return {
+      test_support::make_temp_dir(), SAMPLE_CUE_PATH, "RUVO SAMPLE DISC",
+      read_file(SAMPLE_RAW_PATH).substr(audio_pieces(cue_disc_table(sheet), 2).at(0).piece.offset)};
 }
 
 struct playing {
   const char* name;
-  cue_image (*image)();
+  audio_image (*image)();
   bool whole;          // break once all is played, else half a second in
   std::string frames;  // the spinner frames to wait for before that
   int signal;
@@ -270,55 +235,28 @@ const playing playings[] = {
     // A fifth of a second; the spinner goes on after it.
     {"TwoTracksInFull", [] { return make_cue_image(8); }, true, "\\\r|\r/\r", SIGINT},
     {"BundledSample", bundled_sample, true, "\\\r", SIGTERM},
+    {"BundledSampleFromItsTocFile",
+     [] {
+       audio_image image = bundled_sample();
+       image.disc = SAMPLE_TOC_PATH;
+       return image;
+     },
+     true, "\\\r", SIGINT},
     // Over a second a track: the output falls silent before the message.
     {"BreakInTrackTwo", [] { return make_cue_image(80); }, false, "\\\r", SIGINT},
 };
-
-// Plays the image through SDL's disk output, which writes the samples to a
-// file at a sound card's pace, until the spinner has shown `frames` and what
-// has been played satisfies `done` (half a second later, without it), then
-// breaks with `signal`. What had been played when the break message came; the
-// run must have ended as a break does, with nothing played after the message,
-// and with nothing on standard error unless `err` is given to take it.
-template <typename Done>
-std::string play_until_break(const cue_image& image, const std::string& frames, int signal,
-                             Done done, std::string* err = nullptr) {
-  test_support::run_options sound;
-  const std::string output = image.dir + "/played.raw";
-  sound.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + output};
-  auto child = start_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
-  const std::string lead =
-      banner + "Playing game \"" + image.title + "\".\nNo CPU emulation has began.\n" + prompt;
-  EXPECT_TRUE(wait_for_output(child, lead + frames)) << child.result.err;
-  if constexpr (std::is_same_v<Done, std::nullptr_t>)
-    usleep(500000);
-  else
-    for (int tries = 0; tries < 100 && !done(read_file(output)); ++tries) usleep(100000);
-  kill(child.pid, signal);
-  EXPECT_TRUE(wait_for_output(child, break_message));
-  const std::string at_the_message = read_file(output);
-  const auto result = finish_program(child);
-  EXPECT_EQ(result.exit_status, 1);
-  if (err != nullptr)
-    *err = result.err;
-  else
-    EXPECT_EQ(result.err, "");
-  EXPECT_TRUE(spins_until_break(result.out, lead, frames.size() / 2));
-  EXPECT_EQ(read_file(output).size(), at_the_message.size());
-  return at_the_message;
-}
 
 class image_audio : public testing::TestWithParam<playing> {};
 
 TEST_P(image_audio, plays_from_track_two_index_one_until_the_break) {
   if (!RUVO_AUDIO) GTEST_SKIP() << "built without sound output";
   const playing& c = GetParam();
-  const cue_image image = c.image();
+  const audio_image image = c.image();
   const std::string heard = c.whole ? play_until_break(image, c.frames, c.signal,
                                                        [&image](const std::string& out) {
                                                          return played(out, image.played, true);
                                                        })
-                                    : play_until_break(image, c.frames, c.signal, nullptr);
+                                    : play_until_break(image, c.frames, c.signal, {});
   EXPECT_TRUE(played(heard, image.played, c.whole));
 }
 
@@ -363,7 +301,7 @@ TEST_P(break_while_stuck, ends_within_a_second) {
   std::string disc = image_file(valid_image());
   int sound_reader = -1;
   if (c.sound) {
-    disc = make_cue_image(80).sheet;
+    disc = make_cue_image(80).disc;
     const std::string fifo = make_fifo();
     drive.options.env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + fifo};
     if (c.fifo_read) sound_reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -460,19 +398,19 @@ std::size_t cd_frames(const audio_file_case& c) {
 }
 
 // The image, and in image.played what an exact case must be heard as.
-cue_image make_audio_file_image(const audio_file_case& c) {
-  cue_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
-  image.sheet = image.dir + "/game.cue";
+audio_image make_audio_file_image(const audio_file_case& c) {
+  audio_image image{test_support::make_temp_dir(), "", "TEST GAME", ""};
+  image.disc = image.dir + "/game.cue";
   std::string data = valid_image();
   data.resize(2 * 2048);
   test_support::write_file(image.dir + "/game.iso", data);
-  test_support::write_file(image.sheet, std::string("FILE game.iso BINARY\nTRACK 01 MODE1/2048\n"
-                                                    "INDEX 01 00:00:00\nPOSTGAP 00:02:00\n"
-                                                    "FILE tracks.audio ") +
-                                            c.type +
-                                            "\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 "
-                                            "00:00:00\nTRACK 03 AUDIO\nINDEX 00 00:00:10\n"
-                                            "INDEX 01 00:00:12\n");
+  test_support::write_file(image.disc, std::string("FILE game.iso BINARY\nTRACK 01 MODE1/2048\n"
+                                                   "INDEX 01 00:00:00\nPOSTGAP 00:02:00\n"
+                                                   "FILE tracks.audio ") +
+                                           c.type +
+                                           "\nTRACK 02 AUDIO\nPREGAP 00:02:00\nINDEX 01 "
+                                           "00:00:00\nTRACK 03 AUDIO\nINDEX 00 00:00:10\n"
+                                           "INDEX 01 00:00:12\n");
   const std::size_t frames = file_frames(c);
   std::vector<float> levels;
   std::vector<short> samples;
@@ -508,7 +446,7 @@ cue_image make_audio_file_image(const audio_file_case& c) {
 }
 
 // Frames written over in the middle of the file: the decoder loses its way.
-void damage(const cue_image& image) {
+void damage(const audio_image& image) {
   std::string file = read_file(image.dir + "/tracks.audio");
   for (std::size_t i = file.size() / 2; i < file.size(); ++i) file[i] = static_cast<char>(i * 37);
   test_support::write_file(image.dir + "/tracks.audio", file);
@@ -594,7 +532,7 @@ class audio_file_audio : public testing::TestWithParam<audio_file_case> {};
 
 TEST_P(audio_file_audio, plays_as_cd_audio_at_its_own_level) {
   const audio_file_case& c = GetParam();
-  const cue_image image = make_audio_file_image(c);
+  const audio_image image = make_audio_file_image(c);
   std::string err = !RUVO_RESAMPLING && c.rate != cd_rate
                         ? "Sorry, CD Music cannot be played: <dir>/tracks.audio holds audio at " +
                               std::to_string(c.rate) +
@@ -602,7 +540,7 @@ TEST_P(audio_file_audio, plays_as_cd_audio_at_its_own_level) {
                         : c.err;
   if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
   if (err.ends_with(".\n")) {
-    const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet});
+    const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.disc});
     EXPECT_EQ(result.out, banner + valid_announcement);
     EXPECT_EQ(result.err, err);
     EXPECT_EQ(result.exit_status, 1);
@@ -677,15 +615,15 @@ class image_audio_refused : public testing::TestWithParam<refusal> {};
 
 TEST_P(image_audio_refused, like_a_refused_play_request) {
   const refusal& c = GetParam();
-  const cue_image image = make_cue_image(1, c.with_audio);
+  const audio_image image = make_cue_image(1, c.with_audio);
   if (*c.removed != '\0') unlink((image.dir + "/" + c.removed).c_str());
-  std::string sheet = read_file(image.sheet);
+  std::string sheet = read_file(image.disc);
   if (const auto at = sheet.find("track03.bin BINARY"); at != std::string::npos)
     sheet.replace(at + 12, 6, c.track3_type);
-  test_support::write_file(image.sheet, sheet);
+  test_support::write_file(image.disc, sheet);
   test_support::run_options sound;
   sound.env = c.env;
-  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.sheet}, sound);
+  const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.disc}, sound);
   EXPECT_EQ(result.out, banner + valid_announcement);
   std::string err = c.err;
   if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);

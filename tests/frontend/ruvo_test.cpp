@@ -80,6 +80,12 @@ std::string raw_image(const std::string& area, unsigned char mode, std::size_t s
   return raw_sector::raw_sectors(area, mode, sectors);
 }
 
+std::string in_folder(std::string text, const std::string& folder) {
+  for (auto at = text.find("<folder>"); at != std::string::npos; at = text.find("<folder>", at))
+    text.replace(at, 8, folder);
+  return text;
+}
+
 std::string image_file(const std::string& bytes) {
   const std::string path = test_support::make_temp_dir() + "/disc.bin";
   test_support::write_file(path, bytes);

@@ -38,6 +38,9 @@ inline const std::string valid_announcement =
 // mode, its 3584 bytes in the first two; Mode 2 sectors are form 1.
 std::string raw_image(const std::string& area, unsigned char mode, std::size_t sectors = 2);
 
+// The text with every "<folder>" replaced by `folder`.
+std::string in_folder(std::string text, const std::string& folder);
+
 // Writes the bytes to a fresh file and returns its path.
 std::string image_file(const std::string& bytes);
 

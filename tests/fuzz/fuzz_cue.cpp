@@ -1,11 +1,12 @@
 // Any bytes as a CUE sheet, through its recognition, the parser and the audio
-// spans a player would read. The sanitizers catch any access outside the text;
+// its track table gives a player. The sanitizers catch any access outside the text;
 // the checks hold a parsed sheet to what the reader and the player rely on.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "cue_sheet.h"
+#include "disc_table.h"
 #include "fuzz_target.h"
 #include "output_sink.h"
 
@@ -29,13 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(!track.index00 || *track.index00 <= track.index01);
     check(!track.path.empty() && (track.path.starts_with("sheets/") || track.path[0] == '/'));
   }
-  // Spans go forward through each file and never wrap around.
+  // The audio goes forward through each file and never wraps around.
+  const disc_table table = cue_disc_table(sheet);
   for (const int first : {1, 2}) {
-    const auto spans = audio_spans(sheet, first);
-    for (std::size_t i = 0; i < spans.size(); ++i) {
-      check(spans[i].length == to_file_end || spans[i].offset + spans[i].length >= spans[i].offset);
-      if (i > 0 && spans[i].path == spans[i - 1].path)
-        check(spans[i].offset >= spans[i - 1].offset);
+    const auto pieces = audio_pieces(table, first);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      const track_piece& piece = pieces[i].piece;
+      check(piece.length == to_file_end || piece.offset + piece.length >= piece.offset);
+      if (i > 0 && piece.file == pieces[i - 1].piece.file)
+        check(piece.offset >= pieces[i - 1].piece.offset);
     }
   }
   return 0;

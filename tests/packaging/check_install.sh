@@ -21,7 +21,8 @@ expected_files() {
   printf '%s\n' bin/cputest bin/ruvo \
     share/doc/ruvo/changelog.gz share/doc/ruvo/copyright \
     share/doc/ruvo/examples/sample.sh2 share/doc/ruvo/examples/sample_disc.bin \
-    share/doc/ruvo/examples/sample_disc.cue share/doc/ruvo/examples/sample_disc_raw.bin \
+    share/doc/ruvo/examples/sample_disc.cue share/doc/ruvo/examples/sample_disc.toc \
+    share/doc/ruvo/examples/sample_disc_raw.bin \
     share/man/man1/cputest.1.gz share/man/man1/ruvo.1.gz
 }
 
@@ -43,7 +44,7 @@ check_prefix() {
   printf '%s\n' 'SH-2 CPU Test by the ruvo developers' '00000000 7103: ADD $3, R1' |
     diff - "$scratch/cputest.lines" || fail "cputest printed other lines"
 
-  for disc in sample_disc.bin sample_disc.cue; do
+  for disc in sample_disc.bin sample_disc.cue sample_disc.toc; do
     "$prefix/bin/ruvo" -d "$examples/$disc" -i >"$scratch/ruvo.out"
     status=$?
     [ $status -eq 1 ] || fail "ruvo -i on $disc exited with $status, not 1"
