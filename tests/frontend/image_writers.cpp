@@ -128,7 +128,7 @@ std::string write_ccd(const std::string& folder, const disc_spec& disc) {
                      "[Session 1]\r\nPreGapMode=1\r\nPreGapSubC=0\r\n";
   int entry = 0;
   const auto add_entry = [&](unsigned point, unsigned control, std::uint32_t plba) {
-    char number[8];
+    char number[12];
     std::snprintf(number, sizeof number, "0x%02x", point);
     text += "[Entry " + std::to_string(entry++) + "]\r\nSession=1\r\nPoint=" + number +
             "\r\nADR=0x01\r\nControl=0x0" + std::to_string(control) +
