@@ -43,9 +43,6 @@ struct bad_input {
   int status;
 };
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const bad_input& c, std::ostream* os) { *os << c.name; }
-
 const bad_input bad_inputs[] = {
     {"Directory", "<dir>", "", false, "", read_failed, 0},
     {"FifoThatSends100BytesAndCloses", "<fifo>", valid_image().substr(0, 100), false, "",
@@ -80,10 +77,9 @@ class ruvo_bad_input : public testing::TestWithParam<bad_input> {};
 TEST_P(ruvo_bad_input, message_and_exit_status) {
   const bad_input& c = GetParam();
   const fake_drive drive = make_fake_drive();
-  std::string path = c.path;
-  if (path == "<dir>") path = test_support::make_temp_dir();
-  if (path == "<image>") path = image_file(c.bytes);
-  if (path == "<fifo>") path = make_fifo();
+  const std::string path = fill(c.path, {{"<dir>", test_support::make_temp_dir()},
+                                         {"<image>", image_file(c.bytes)},
+                                         {"<fifo>", make_fifo()}});
 
   auto child = test_support::start_program({RUVO_PATH, "-i", "-d", path}, drive.options);
   if (c.interrupt) {
@@ -100,8 +96,7 @@ TEST_P(ruvo_bad_input, message_and_exit_status) {
   EXPECT_EQ(requests(drive), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, ruvo_bad_input, testing::ValuesIn(bad_inputs),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, ruvo_bad_input, testing::ValuesIn(bad_inputs), row_name);
 
 // A file made in a fresh folder before the run.
 struct folder_entry {
@@ -118,8 +113,6 @@ struct image_input {
   std::string err;        // "<folder>" stands for the folder; empty: the valid listing and status 1
   bool terminal = false;  // standard error is a terminal
 };
-
-void PrintTo(const image_input& c, std::ostream* os) { *os << c.name; }
 
 std::string raw_with(std::size_t at, char byte, std::string image = raw_image(valid_image(), 1)) {
   image[at] = byte;
@@ -374,12 +367,11 @@ TEST_P(ruvo_image_input, message_and_exit_status) {
       test_support::run_program({RUVO_PATH, "-i", "-d", folder + "/" + c.files[0].name}, options);
 
   EXPECT_EQ(result.out, banner + (c.err.empty() ? valid_listing : ""));
-  EXPECT_EQ(result.err, in_folder(c.err, folder));
+  EXPECT_EQ(result.err, fill(c.err, {{"<folder>", folder}}));
   EXPECT_EQ(result.exit_status, c.err.empty() ? 1 : 0);
   EXPECT_EQ(requests(drive), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, ruvo_image_input, testing::ValuesIn(image_inputs),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, ruvo_image_input, testing::ValuesIn(image_inputs), row_name);
 
 }  // namespace

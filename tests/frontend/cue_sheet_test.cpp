@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "disc_table.h"
+#include "named_rows.h"
 #include "raw_sector.h"
 #include "run_program.h"
 
@@ -36,8 +37,6 @@ struct spans_case {
   int first_track;
   std::vector<span> spans;
 };
-
-void PrintTo(const spans_case& c, std::ostream* os) { *os << c.name; }
 
 const spans_case spans_cases[] = {
     {"OneFileWithAPregap",
@@ -116,7 +115,6 @@ TEST_P(audio_spans_test, spans_in_play_order) {
   EXPECT_EQ(spans, c.spans);
 }
 
-INSTANTIATE_TEST_SUITE_P(cue_sheet, audio_spans_test, testing::ValuesIn(spans_cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(cue_sheet, audio_spans_test, testing::ValuesIn(spans_cases), row_name);
 
 }  // namespace

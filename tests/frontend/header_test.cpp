@@ -33,9 +33,6 @@ struct header_case {
   std::string err;  // empty: the header passes and the game is announced
 };
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const header_case& c, std::ostream* os) { *os << c.name; }
-
 const header_case header_cases[] = {
     // The tests run in order; the first failing one speaks.
     {"EveryFieldBad",
@@ -105,8 +102,7 @@ TEST_P(header_test, first_failing_test_reports) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, header_test, testing::ValuesIn(header_cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, header_test, testing::ValuesIn(header_cases), row_name);
 
 // Without a zero byte after "CD-", the scan and the title run to the end of the
 // 3584 bytes, where disc_count (still 0) ends them.
@@ -176,9 +172,6 @@ struct listing_case {
   std::vector<patch> patches;
   std::vector<std::pair<std::string, std::string>> changes;  // in the valid listing
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const listing_case& c, std::ostream* os) { *os << c.name; }
 
 const listing_case listing_cases[] = {
     {"RawFieldsKeepEveryByte",
@@ -254,8 +247,7 @@ TEST_P(listing, shows_the_fields) {
   EXPECT_EQ(result.exit_status, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, listing, testing::ValuesIn(listing_cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, listing, testing::ValuesIn(listing_cases), row_name);
 
 struct shown_change {
   std::string from, raw, on_terminal;  // in the valid listing
@@ -266,9 +258,6 @@ struct disc_text_case {
   std::vector<patch> patches;
   std::vector<shown_change> changes;
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const disc_text_case& c, std::ostream* os) { *os << c.name; }
 
 const disc_text_case disc_text_cases[] = {
     {"TitleThatWritesTheClipboard",
@@ -315,8 +304,7 @@ TEST_P(disc_text, is_escaped_on_a_terminal_only) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, disc_text, testing::ValuesIn(disc_text_cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, disc_text, testing::ValuesIn(disc_text_cases), row_name);
 
 TEST(announcement, title_is_trimmed_the_same_way) {
   const auto result =
@@ -354,9 +342,9 @@ TEST_P(bundled_sample, lists_and_announces_the_same_disc) {
   EXPECT_EQ(announced.exit_status, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ruvo, bundled_sample,
-    testing::Values(SAMPLE_DISC_PATH, SAMPLE_CUE_PATH, SAMPLE_RAW_PATH, SAMPLE_TOC_PATH),
-    [](const auto& info) { return std::string(sample_names[info.index]); });
+INSTANTIATE_TEST_SUITE_P(ruvo, bundled_sample,
+                         testing::Values(SAMPLE_DISC_PATH, SAMPLE_CUE_PATH, SAMPLE_RAW_PATH,
+                                         SAMPLE_TOC_PATH),
+                         [](const auto& info) { return std::string(sample_names[info.index]); });
 
 }  // namespace

@@ -23,9 +23,6 @@ struct option_case {
 const char* const not_opened = "CD Device /nonexistent/ruvo-disc cannot be opened!\n";
 const char* const refused = "Sorry, CD Music cannot be played.\n";
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const option_case& c, std::ostream* os) { *os << c.name; }
-
 const option_case option_cases[] = {
     {"HelpAlone", {"-h"}, shows::usage, "", 0},
     {"HelpStopsTheScan", {"-h", "-x"}, shows::usage, "", 0},
@@ -58,7 +55,7 @@ TEST_P(option_scan, output_and_exit_status) {
   const std::string disc = image_file(valid_image());
   std::vector<std::string> args;
   for (const auto& a : c.args)
-    args.push_back(a == "<disc>" ? disc : a == "<none>" ? "/nonexistent/ruvo-disc" : a);
+    args.push_back(fill(a, {{"<disc>", disc}, {"<none>", "/nonexistent/ruvo-disc"}}));
   const auto result = run_ruvo(args);
 
   std::string out = banner;
@@ -70,8 +67,7 @@ TEST_P(option_scan, output_and_exit_status) {
   EXPECT_EQ(result.exit_status, c.status);
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, option_scan, testing::ValuesIn(option_cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, option_scan, testing::ValuesIn(option_cases), row_name);
 
 // Standard output that fails: the failure is reported once, naming its cause,
 // and the run counts as one that stopped early.
@@ -84,9 +80,6 @@ struct output_failure {
   const char* redirect;  // the shell's redirection of ruvo's standard output
   std::string err;
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const output_failure& c, std::ostream* os) { *os << c.name; }
 
 const output_failure output_failures[] = {
     {"ListingToAFullDevice", "-i", ">/dev/full", no_space},
@@ -114,8 +107,7 @@ TEST_P(output_fails, run_stops_early_with_one_message) {
   EXPECT_EQ(requests(drive), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, output_fails, testing::ValuesIn(output_failures),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, output_fails, testing::ValuesIn(output_failures), row_name);
 
 TEST(option_scan, without_arguments_opens_the_default_drive) {
   if (access("/dev/cdrom", F_OK) == 0) GTEST_SKIP() << "this machine has a /dev/cdrom";

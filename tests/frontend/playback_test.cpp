@@ -229,8 +229,6 @@ struct playing {
   int signal;
 };
 
-void PrintTo(const playing& c, std::ostream* os) { *os << c.name; }
-
 const playing playings[] = {
     // A fifth of a second; the spinner goes on after it.
     {"TwoTracksInFull", [] { return make_cue_image(8); }, true, "\\\r|\r/\r", SIGINT},
@@ -260,8 +258,7 @@ TEST_P(image_audio, plays_from_track_two_index_one_until_the_break) {
   EXPECT_TRUE(played(heard, image.played, c.whole));
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, image_audio, testing::ValuesIn(playings),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, image_audio, testing::ValuesIn(playings), row_name);
 
 // A break while something hangs: the sound output (SDL's disk output into a
 // FIFO that is never read, or that nobody opens), standard output (a pipe
@@ -279,8 +276,6 @@ struct stuck {
   bool spins;    // the output (in the pipe) goes on to the prompt and the spinner
   bool message;  // and ends with the message and status 1, else by SIGINT
 };
-
-void PrintTo(const stuck& c, std::ostream* os) { *os << c.name; }
 
 const stuck stucks[] = {
     {"StalledSoundOutput", true, true, false, false, 0, 1, true, true},
@@ -341,8 +336,7 @@ TEST_P(break_while_stuck, ends_within_a_second) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, break_while_stuck, testing::ValuesIn(stucks),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, break_while_stuck, testing::ValuesIn(stucks), row_name);
 
 #if RUVO_AUDIO_FILES
 // The layout of homebrew discs: the data track in a BINARY file, and tracks 2
@@ -365,8 +359,6 @@ struct audio_file_case {
   double snr;
   std::string err;  // a refusal, or the start of the message of a damaged file
 };
-
-void PrintTo(const audio_file_case& c, std::ostream* os) { *os << c.name; }
 
 constexpr std::size_t audio_sectors = 24, pregap_from = 10, pregap_to = 12;
 constexpr std::size_t cd_samples_a_sector = cd_sector / raw_sector::audio_frame_bytes;
@@ -521,11 +513,11 @@ const audio_file_case audio_file_cases[] = {
      80, ""},
     {"TwoHundredFiftySixChannels", "WAVE", SF_FORMAT_WAV | SF_FORMAT_PCM_16, cd_rate, 256, 0.25,
      as_it_is, 0,
-     "Sorry, CD Music cannot be played: <dir>/tracks.audio holds 256 channels; ruvo folds 1 to 8 "
-     "into stereo.\n"},
+     "Sorry, CD Music cannot be played: <folder>/tracks.audio holds 256 channels; ruvo folds 1 to "
+     "8 into stereo.\n"},
     // Once, for the two tracks in the file; the spinner goes on.
     {"DamagedFlac", "WAVE", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, cd_rate, 2, 0.25, as_it_is, 0,
-     "Sorry, CD Music stops early: <dir>/tracks.audio cannot be decoded past 00:00:"},
+     "Sorry, CD Music stops early: <folder>/tracks.audio cannot be decoded past 00:00:"},
 };
 
 class audio_file_audio : public testing::TestWithParam<audio_file_case> {};
@@ -533,12 +525,12 @@ class audio_file_audio : public testing::TestWithParam<audio_file_case> {};
 TEST_P(audio_file_audio, plays_as_cd_audio_at_its_own_level) {
   const audio_file_case& c = GetParam();
   const audio_image image = make_audio_file_image(c);
-  std::string err = !RUVO_RESAMPLING && c.rate != cd_rate
-                        ? "Sorry, CD Music cannot be played: <dir>/tracks.audio holds audio at " +
-                              std::to_string(c.rate) +
-                              " Hz, and this ruvo was built without resampling.\n"
-                        : c.err;
-  if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
+  const std::string err =
+      fill(!RUVO_RESAMPLING && c.rate != cd_rate
+               ? "Sorry, CD Music cannot be played: <folder>/tracks.audio holds audio at " +
+                     std::to_string(c.rate) + " Hz, and this ruvo was built without resampling.\n"
+               : c.err,
+           {{"<folder>", image.dir}});
   if (err.ends_with(".\n")) {
     const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.disc});
     EXPECT_EQ(result.out, banner + valid_announcement);
@@ -568,8 +560,7 @@ TEST_P(audio_file_audio, plays_as_cd_audio_at_its_own_level) {
       c, play_until_break(image, "\\\r|\r/\r", SIGINT, [](const std::string&) { return true; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, audio_file_audio, testing::ValuesIn(audio_file_cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, audio_file_audio, testing::ValuesIn(audio_file_cases), row_name);
 #endif
 
 struct refusal {
@@ -578,10 +569,8 @@ struct refusal {
   const char* removed;           // a file of the image taken away, or ""
   const char* track3_type;       // the type its FILE gives track03.bin
   std::vector<std::string> env;  // the sound output
-  std::string err;               // "<dir>" stands for the image's folder
+  std::string err;               // "<folder>" stands for the image's folder
 };
-
-void PrintTo(const refusal& c, std::ostream* os) { *os << c.name; }
 
 const std::string cannot_play = "Sorry, CD Music cannot be played: ";
 const std::string built_without = cannot_play + "this ruvo was built without sound output.\n";
@@ -591,15 +580,16 @@ const std::vector<std::string> no_sound = {"SDL_AUDIODRIVER=no-such-driver"};  /
 // Each ends like a refused play request: one message, exit status 1.
 const refusal refusals[] = {
     {"DataOnlyDisc", false, "", "BINARY", no_sound,
-     cannot_play + "<dir>/disc.cue has no audio tracks after track 1.\n"},
+     cannot_play + "<folder>/disc.cue has no audio tracks after track 1.\n"},
     {"MissingTrackFile", true, "track03.bin", "BINARY", no_sound,
-     RUVO_AUDIO ? cannot_play + "<dir>/track03.bin cannot be read.\n" : built_without},
+     RUVO_AUDIO ? cannot_play + "<folder>/track03.bin cannot be read.\n" : built_without},
     // Raw CD audio is no audio file; after "(", the decoder's reason.
     {"UndecodableAudioFile", true, "", "WAVE", no_sound,
-     RUVO_AUDIO_FILES ? cannot_play + "<dir>/track03.bin cannot be decoded ("
+     RUVO_AUDIO_FILES ? cannot_play + "<folder>/track03.bin cannot be decoded ("
      : RUVO_AUDIO
-         ? cannot_play + "<dir>/track03.bin is a WAVE file, and this ruvo was built without audio "
-                         "file decoding.\n"
+         ? cannot_play +
+               "<folder>/track03.bin is a WAVE file, and this ruvo was built without audio "
+               "file decoding.\n"
          : built_without},
     // A machine without a sound card: libasound finds no device, and its own
     // complaints stay off standard error.
@@ -625,15 +615,13 @@ TEST_P(image_audio_refused, like_a_refused_play_request) {
   sound.env = c.env;
   const auto result = test_support::run_program({RUVO_PATH, "-m", "-d", image.disc}, sound);
   EXPECT_EQ(result.out, banner + valid_announcement);
-  std::string err = c.err;
-  if (const auto at = err.find("<dir>"); at != std::string::npos) err.replace(at, 5, image.dir);
+  const std::string err = fill(c.err, {{"<folder>", image.dir}});
   // One line; after "(", the library's reason.
   EXPECT_TRUE(result.err.starts_with(err) && result.err.find('\n') == result.err.size() - 1)
       << result.err;
   EXPECT_EQ(result.exit_status, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(ruvo, image_audio_refused, testing::ValuesIn(refusals),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ruvo, image_audio_refused, testing::ValuesIn(refusals), row_name);
 
 }  // namespace

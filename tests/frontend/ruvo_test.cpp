@@ -80,9 +80,12 @@ std::string raw_image(const std::string& area, unsigned char mode, std::size_t s
   return raw_sector::raw_sectors(area, mode, sectors);
 }
 
-std::string in_folder(std::string text, const std::string& folder) {
-  for (auto at = text.find("<folder>"); at != std::string::npos; at = text.find("<folder>", at))
-    text.replace(at, 8, folder);
+std::string fill(std::string text,
+                 std::initializer_list<std::pair<std::string_view, std::string_view>> values) {
+  for (const auto& [placeholder, value] : values)
+    for (auto at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + value.size()))
+      text.replace(at, placeholder.size(), value);
   return text;
 }
 

@@ -5,16 +5,20 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "header_layout.h"
+#include "named_rows.h"
 #include "run_program.h"
 
 namespace ruvo_test {
 
-inline const std::string banner = "ruvo v" RUVO_VERSION " by the ruvo developers\nUse -h for help\n\n";
+inline const std::string banner =
+    "ruvo v" RUVO_VERSION " by the ruvo developers\nUse -h for help\n\n";
 
 // The usage text as ruvo prints it when started under its build path.
 std::string usage();
@@ -38,8 +42,10 @@ inline const std::string valid_announcement =
 // mode, its 3584 bytes in the first two; Mode 2 sectors are form 1.
 std::string raw_image(const std::string& area, unsigned char mode, std::size_t sectors = 2);
 
-// The text with every "<folder>" replaced by `folder`.
-std::string in_folder(std::string text, const std::string& folder);
+// The text with each placeholder ("<folder>", say) replaced by its value
+// wherever it stands.
+std::string fill(std::string text,
+                 std::initializer_list<std::pair<std::string_view, std::string_view>> values);
 
 // Writes the bytes to a fresh file and returns its path.
 std::string image_file(const std::string& bytes);
