@@ -49,15 +49,26 @@ void wake(int) {}
 // is given it.
 void forward(int signal_number) { pthread_kill(break_thread, signal_number); }
 
-[[noreturn]] void end_by(int signal_number) {
+void set_handler(int signal_number, void (*handler)(int)) {
   struct sigaction action {};
-  action.sa_handler = SIG_DFL;
+  action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;
   sigaction(signal_number, &action, nullptr);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signal_number);
-  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+}
+
+// The set of the one signal; empty for 0.
+sigset_t only(int signal_number) {
+  sigset_t set;
+  sigemptyset(&set);
+  if (signal_number != 0) sigaddset(&set, signal_number);
+  return set;
+}
+
+[[noreturn]] void end_by(int signal_number) {
+  set_handler(signal_number, SIG_DFL);
+  const sigset_t set = only(signal_number);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
   raise(signal_number);
   _exit(128 + signal_number);
 }
@@ -105,21 +116,6 @@ void* crtlc(void*) {
   }
 }
 
-void set_handler(int signal_number, void (*handler)(int)) {
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  sigaction(signal_number, &action, nullptr);
-}
-
-sigset_t wake_only() {
-  sigset_t set;
-  sigemptyset(&set);
-  if (wake_signal != 0) sigaddset(&set, wake_signal);
-  return set;
-}
-
 }  // namespace
 
 void install_break_handler() {
@@ -153,13 +149,13 @@ void install_break_handler() {
 }
 
 void allow_break() {
-  const sigset_t set = wake_only();
+  const sigset_t set = only(wake_signal);
   // An interruption waiting while held lands here, before the call is made.
   pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 void hold_break() {
-  const sigset_t set = wake_only();
+  const sigset_t set = only(wake_signal);
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
