@@ -134,7 +134,7 @@ FLOORS = {"new file": "new file", "overwritten": "overwritten", "pipe": "pipe"}
 
 
 def main():
-    parser = argparse.ArgumentParser(usage=__doc__)
+    parser = argparse.ArgumentParser(usage=__doc__.replace("%", "%%"))
     for name in ("cputest", "baseline", "make_workload", "empty", "workdir"):
         parser.add_argument(name)
     parser.add_argument("--runs", type=int, default=7)
