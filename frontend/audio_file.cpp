@@ -30,7 +30,6 @@ namespace {
 
 constexpr int cd_rate = raw_sector::audio_rate;
 constexpr std::size_t frame_bytes = raw_sector::audio_frame_bytes;
-constexpr std::size_t cd_frames_a_sector = raw_sector::size / frame_bytes;
 
 // Frames decoded at a time: each step of playing stays a few milliseconds.
 constexpr std::size_t frames_a_read = 4096;
@@ -94,7 +93,7 @@ void end_decoding(decoding& d) {
     if (&other != &d && other.failed && other.path == d.path) return;
   const std::string_view reason = reason_of(d.file);
   const raw_sector::msf reached =
-      raw_sector::msf_of(static_cast<std::uint32_t>(d.total / cd_frames_a_sector));
+      raw_sector::msf_of(static_cast<std::uint32_t>(d.total / raw_sector::audio_frames_a_sector));
   error("Sorry, CD Music stops early: %s cannot be decoded past %02u:%02u:%02u (%.*s).\n",
         d.path.c_str(), reached.minutes, reached.seconds, reached.frames,
         static_cast<int>(reason.size()), reason.data());
@@ -169,18 +168,22 @@ void put_frame(char* into, std::int16_t left, std::int16_t right) {
   into[3] = static_cast<char>(r >> 8);
 }
 
+// Stereo levels as CD frames.
+void put_levels(char* into, const std::vector<float>& levels, std::size_t frames) {
+  for (std::size_t i = 0; i < frames; ++i)
+    put_frame(into + i * frame_bytes, cd_sample(levels[2 * i]), cd_sample(levels[2 * i + 1]));
+}
+
 // Up to `frames` CD frames of a file at the CD rate into `into`; 0 at its end.
 std::size_t decode(decoding& d, char* into, std::size_t frames) {
   const std::size_t got = read_frames(d, frames);
-  const auto last = static_cast<std::size_t>(d.channels) - 1;
-  for (std::size_t i = 0; i < got; ++i) {
-    if (d.as_integers) {
-      // Mono's one sample goes to both channels.
-      const std::size_t at = i * static_cast<std::size_t>(d.channels);
-      put_frame(into + i * frame_bytes, shorts[at], shorts[at + last]);
-    } else {
-      put_frame(into + i * frame_bytes, cd_sample(stereo[2 * i]), cd_sample(stereo[2 * i + 1]));
-    }
+  if (d.as_integers) {
+    const auto channels = static_cast<std::size_t>(d.channels);
+    // Mono's one sample goes to both channels.
+    for (std::size_t i = 0; i < got; ++i)
+      put_frame(into + i * frame_bytes, shorts[i * channels], shorts[i * channels + channels - 1]);
+  } else {
+    put_levels(into, stereo, got);
   }
   d.given += got;
   return got;
@@ -219,9 +222,7 @@ std::size_t convert(decoding& d, char* into, std::size_t frames) {
                : frames);
     if (got == 0) return 0;
     if (before_start) continue;
-    for (std::size_t i = 0; i < got; ++i)
-      put_frame(into + i * frame_bytes, cd_sample(converted[2 * i]),
-                cd_sample(converted[2 * i + 1]));
+    put_levels(into, converted, got);
     return got;
   }
 }
@@ -305,6 +306,12 @@ std::vector<share> shares_of(SNDFILE* file, const SF_INFO& info) {
   return shares;
 }
 
+bool is_mpeg(int format) {
+  const int kind = format & SF_FORMAT_SUBMASK;
+  return kind == SF_FORMAT_MPEG_LAYER_I || kind == SF_FORMAT_MPEG_LAYER_II ||
+         kind == SF_FORMAT_MPEG_LAYER_III;
+}
+
 // Float and lossy audio, which libsndfile decodes to floats.
 bool holds_floats(int format) {
   switch (format & SF_FORMAT_SUBMASK) {
@@ -312,28 +319,16 @@ bool holds_floats(int format) {
     case SF_FORMAT_DOUBLE:
     case SF_FORMAT_VORBIS:
     case SF_FORMAT_OPUS:
-    case SF_FORMAT_MPEG_LAYER_I:
-    case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III:
       return true;
     default:
-      return false;
+      return is_mpeg(format);
   }
 }
 
 // An MPEG audio frame takes bits from the frames before it, which a decoder
 // that has just sought lacks: its first frames come out wrong. So it seeks
 // eight frames of the longest kind before the place and decodes from there.
-std::uint64_t seek_lead_of(int format) {
-  switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_MPEG_LAYER_I:
-    case SF_FORMAT_MPEG_LAYER_II:
-    case SF_FORMAT_MPEG_LAYER_III:
-      return 8 * 1152;
-    default:
-      return 0;
-  }
-}
+std::uint64_t seek_lead_of(int format) { return is_mpeg(format) ? 8 * 1152 : 0; }
 
 // libsndfile reads through these, at the decoding's place in the file.
 sf_count_t file_size(void* d) { return static_cast<decoding*>(d)->size; }

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstdint>
 #include <memory>
 #include <system_error>
 #include <thread>

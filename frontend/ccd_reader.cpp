@@ -21,11 +21,9 @@ struct ccd_section {
   std::optional<long long> entry, track;  // n of "[Entry n]", "[TRACK n]"
 };
 
-bool blank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_space(text.back())) text.remove_suffix(1);
   return text;
 }
 
@@ -43,9 +41,9 @@ std::optional<long long> ccd_number(std::string_view text) {
   long long value = 0;
   for (const char c : text) {
     const char lower = static_cast<char>(c | 0x20);
-    const int digit = c >= '0' && c <= '9'                          ? c - '0'
+    const int digit = c >= '0' && c <= '9'                         ? c - '0'
                       : base == 16 && lower >= 'a' && lower <= 'f' ? lower - 'a' + 10
-                                                                    : -1;
+                                                                   : -1;
     if (digit < 0) return std::nullopt;
     value = value * base + digit;
   }
@@ -114,15 +112,16 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
       section.name = trimmed(line.substr(1, line.size() - 2));
       section.entry = numbered(section, "Entry");
       section.track = numbered(section, "TRACK");
-    } else if (const auto equals = line.find('='); equals != std::string_view::npos &&
-                                                   !ccd.sections.empty()) {
+    } else if (const auto equals = line.find('=');
+               equals != std::string_view::npos && !ccd.sections.empty()) {
       ccd.sections.back().keys.emplace_back(trimmed(line.substr(0, equals)),
                                             trimmed(line.substr(equals + 1)));
     }
   }
 
-  const auto disc = std::find_if(ccd.sections.begin(), ccd.sections.end(),
-                                 [](const ccd_section& s) { return same_in_any_case(s.name, "Disc"); });
+  const auto disc =
+      std::find_if(ccd.sections.begin(), ccd.sections.end(),
+                   [](const ccd_section& s) { return same_in_any_case(s.name, "Disc"); });
   const auto entry_sections = static_cast<std::size_t>(
       std::count_if(ccd.sections.begin(), ccd.sections.end(),
                     [](const ccd_section& s) { return s.entry.has_value(); }));
@@ -186,16 +185,15 @@ int read_ccd(const std::string& path, std::string_view text, disc_table& table) 
   const auto index00 = [&ccd](long long track) -> std::optional<long long> {
     for (const ccd_section& section : ccd.sections)
       if (section.track == track)
-        if (const auto text = value_of(section, "INDEX 0"))
-          return ccd_number(trimmed(*text));
+        if (const auto text = value_of(section, "INDEX 0")) return ccd_number(trimmed(*text));
     return std::nullopt;
   };
   for (std::size_t i = 0; i < tracks.size(); ++i) {
     const toc_entry& track = tracks[i];
     long long end = i + 1 < tracks.size() ? tracks[i + 1].plba : lead_out->plba;
     if (i + 1 < tracks.size())
-      if (const auto pregap = index00(tracks[i + 1].point); pregap && *pregap > track.plba &&
-                                                            *pregap < end)
+      if (const auto pregap = index00(tracks[i + 1].point);
+          pregap && *pregap > track.plba && *pregap < end)
         end = *pregap;
     disc_track& added = table.tracks.emplace_back();
     added.number = static_cast<int>(track.point);

@@ -52,12 +52,6 @@ constexpr std::array<std::string_view, 17> sheet_openers = {
 bool blank(char c) { return c == ' ' || c == '\t'; }
 bool blank_or_newline(char c) { return blank(c) || c == '\n' || c == '\r'; }
 
-bool same_keyword(std::string_view word, std::string_view keyword) {
-  return std::equal(word.begin(), word.end(), keyword.begin(), keyword.end(), [](char a, char b) {
-    return std::toupper(static_cast<unsigned char>(a)) == b;
-  });
-}
-
 // One word of a line: a run of non-blank characters, or the text between two
 // double quotes. `start` and `end` are its place in the line, quotes included.
 struct word {
@@ -177,9 +171,9 @@ int file_command(parse_state& state) {
       quoted ? words[1].text : state.text.substr(words[1].start, type.start - words[1].start);
   while (!name.empty() && blank(name.back())) name.remove_suffix(1);
   if (name.empty()) return fail(state, "FILE needs a file name and a file type");
-  state.kind = same_keyword(type.text, "BINARY")     ? file_kind::binary
-               : same_keyword(type.text, "MOTOROLA") ? file_kind::motorola
-                                                     : file_kind::audio_file;
+  state.kind = same_in_any_case(type.text, "BINARY")     ? file_kind::binary
+               : same_in_any_case(type.text, "MOTOROLA") ? file_kind::motorola
+                                                         : file_kind::audio_file;
   state.file_type = type.text;
   state.file_path = resolve_file_name(state.folder, name);
   // Offsets in a file count from the FILE that names it; a second FILE of the
@@ -213,7 +207,7 @@ int track_command(parse_state& state) {
     return fail(state, "track %ld does not follow track %d", track_number, tracks.back().number);
   const auto row =
       std::find_if(track_modes.begin(), track_modes.end(),
-                   [&words](const mode_row& r) { return same_keyword(words[2].text, r.name); });
+                   [&words](const mode_row& r) { return same_in_any_case(words[2].text, r.name); });
   if (row == track_modes.end())
     return fail(state, "unknown track mode %.*s", static_cast<int>(words[2].text.size()),
                 words[2].text.data());
@@ -264,9 +258,9 @@ int parse_line(parse_state& state) {
   if (split(state) != 1) return 0;
   if (state.words.empty()) return 1;
   const std::string_view command = state.words[0].text;
-  if (same_keyword(command, "FILE")) return file_command(state);
-  if (same_keyword(command, "TRACK")) return track_command(state);
-  if (same_keyword(command, "INDEX")) return index_command(state);
+  if (same_in_any_case(command, "FILE")) return file_command(state);
+  if (same_in_any_case(command, "TRACK")) return track_command(state);
+  if (same_in_any_case(command, "INDEX")) return index_command(state);
   // Whatever else a sheet says, CD-TEXT and REM lines among it, is no matter
   // for reading the disc, and tools keep adding commands of their own.
   return 1;
@@ -283,7 +277,7 @@ bool is_cue_sheet(std::string_view path, std::string_view start) {
   if (end == start.end()) return false;
   const std::string_view first = start.substr(0, static_cast<std::size_t>(end - start.begin()));
   return std::any_of(sheet_openers.begin(), sheet_openers.end(),
-                     [first](std::string_view opener) { return same_keyword(first, opener); });
+                     [first](std::string_view opener) { return same_in_any_case(first, opener); });
 }
 
 int parse_cue_sheet(const std::string& sheet_path, std::string_view text, cue_sheet& sheet) {

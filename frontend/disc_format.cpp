@@ -1,7 +1,6 @@
 // Telling the image formats apart: by what the file begins or ends with,
 // and only where that says nothing, by its name.
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <string_view>
 
@@ -18,16 +17,14 @@ bool starts_in_any_case(std::string_view text, std::string_view prefix) {
 }
 
 std::string_view skip_blanks(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
-    text.remove_prefix(1);
+  while (!text.empty() && is_space(text.front())) text.remove_prefix(1);
   return text;
 }
 
 // The next word, moving past it.
 std::string_view next_word(std::string_view& text) {
   text = skip_blanks(text);
-  const auto end = std::find_if(text.begin(), text.end(),
-                                [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+  const auto end = std::find_if(text.begin(), text.end(), is_space);
   const std::string_view word = text.substr(0, static_cast<std::size_t>(end - text.begin()));
   text.remove_prefix(word.size());
   return word;
@@ -49,9 +46,8 @@ bool starts_like_toc(std::string_view text) {
   if (is("CATALOG")) return skip_blanks(text).starts_with('"');
   if (!is("TRACK")) return false;
   const std::string_view mode = next_word(text);
-  return std::any_of(toc::modes.begin(), toc::modes.end(), [mode](const image_mode& m) {
-    return same_in_any_case(mode, m.name);
-  });
+  return std::any_of(toc::modes.begin(), toc::modes.end(),
+                     [mode](const image_mode& m) { return same_in_any_case(mode, m.name); });
 }
 
 }  // namespace

@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <unordered_map>
 #include <utility>
 
 #include "breaks.h"
+#include "list_text.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ bool exists(const std::string& path) {
 // every other byte as it is.
 std::string folded(std::string_view name) {
   std::string lower(name);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lower) c = ascii_lower(c);
   return lower;
 }
 

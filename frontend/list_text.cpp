@@ -1,7 +1,6 @@
 #include "list_text.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 
 namespace {
@@ -67,17 +66,16 @@ bool ends_in_any_case(std::string_view name, std::string_view suffix) {
 }
 
 bool same_in_any_case(std::string_view a, std::string_view b) {
-  // ASCII letters only, whatever the locale.
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [lower](char x, char y) { return lower(x) == lower(y); });
+                    [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
 std::string_view next_line(std::string_view& text) {
   // Not find_first_of, which looks each byte up in the set of two.
-  const auto at = std::find_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
-  const auto end = at == text.end() ? std::string_view::npos
-                                    : static_cast<std::size_t>(at - text.begin());
+  const auto at =
+      std::find_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; });
+  const auto end =
+      at == text.end() ? std::string_view::npos : static_cast<std::size_t>(at - text.begin());
   const std::string_view line = text.substr(0, end);
   std::size_t after = end == std::string_view::npos ? text.size() : end + 1;
   if (end != std::string_view::npos && text[end] == '\r' && after < text.size() &&

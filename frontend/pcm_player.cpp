@@ -149,10 +149,11 @@ int open_output() {
   // Even a failed start may leave parts of SDL to shut down.
   playback.sdl_started = true;
   // A sound output that blocks its open is a wait that a break ends.
-  allow_break();
-  if (!break_caught() && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
-    playback.output = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-  hold_break();
+  breakable([&wanted] {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+      playback.output = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    return 0;
+  });
   restore_standard_error(saved);
   if (break_caught()) return 0;
   if (playback.output == 0)

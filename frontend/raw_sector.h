@@ -58,6 +58,7 @@ constexpr unsigned frames_per_second = 75;
 constexpr int audio_rate = 44100;
 constexpr std::size_t audio_frame_bytes = 4;
 static_assert(audio_rate / frames_per_second * audio_frame_bytes == size);
+constexpr std::size_t audio_frames_a_sector = size / audio_frame_bytes;
 
 // A place on the disc in minutes, seconds and frames (sectors, 75 a second),
 // as CUE sheets write their times and sector headers their addresses.

@@ -27,7 +27,6 @@ struct token {
   int line = 0;
 };
 
-bool space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool comment_at(std::string_view text, std::size_t at) {
   return text[at] == '/' && at + 1 < text.size() && text[at + 1] == '/';
 }
@@ -42,7 +41,7 @@ int split(const std::string& path, std::string_view text, std::vector<token>& to
   for (std::size_t at = 0; at < text.size();) {
     const char c = text[at];
     if (c == '\n') ++line;
-    if (space(c)) {
+    if (is_space(c)) {
       ++at;
     } else if (comment_at(text, at)) {
       at = std::min(text.find('\n', at), text.size());
@@ -72,7 +71,7 @@ int split(const std::string& path, std::string_view text, std::vector<token>& to
       ++at;
     } else {
       const std::size_t start = at;
-      while (at < text.size() && !space(text[at]) && text[at] != '"' && text[at] != '{' &&
+      while (at < text.size() && !is_space(text[at]) && text[at] != '"' && text[at] != '{' &&
              text[at] != '}' && !comment_at(text, at))
         ++at;
       tokens.push_back({text.substr(start, at - start), false, line});
@@ -155,8 +154,7 @@ bool at_keyword(const parse_state& state, std::string_view keyword) {
   va_start(args, format);
   const std::string message = message_text(format, args);
   va_end(args);
-  return entry_error(state.path, "line " + std::to_string(state.line), "%s",
-                     message.c_str());
+  return entry_error(state.path, "line " + std::to_string(state.line), "%s", message.c_str());
 }
 
 // Passes over a CD_TEXT block: its braces, matched, strings among them.
@@ -291,9 +289,8 @@ int finish_track(parse_state& state) {
     } else if (end > start) {
       const std::uint64_t skipped = start > at ? start - at : 0;
       if (skipped > 0 && r.file != no_file && at == 0) track.index00 = r.offset;
-      track.pieces.push_back(
-          {r.file, r.file == no_file ? 0 : r.offset + skipped,
-           r.length == to_file_end ? to_file_end : r.length - skipped});
+      track.pieces.push_back({r.file, r.file == no_file ? 0 : r.offset + skipped,
+                              r.length == to_file_end ? to_file_end : r.length - skipped});
     }
     at = end;
   }
@@ -309,14 +306,15 @@ int track_statement(parse_state& state) {
   if (finish_track(state) != 1) return 0;
   const int line = peek(state).line;
   ++state.next;
-  const auto mode = more(state) ? std::find_if(toc::modes.begin(), toc::modes.end(),
-                                               [&state](const image_mode& m) {
-                                                 return at_keyword(state, m.name);
-                                               })
-                                : toc::modes.end();
+  const auto mode =
+      more(state)
+          ? std::find_if(toc::modes.begin(), toc::modes.end(),
+                         [&state](const image_mode& m) { return at_keyword(state, m.name); })
+          : toc::modes.end();
   if (mode == toc::modes.end())
-    return fail(state, "TRACK needs a mode (AUDIO, MODE1, MODE1_RAW, MODE2, MODE2_FORM1, "
-                       "MODE2_FORM2, MODE2_FORM_MIX, MODE2_RAW)");
+    return fail(state,
+                "TRACK needs a mode (AUDIO, MODE1, MODE1_RAW, MODE2, MODE2_FORM1, "
+                "MODE2_FORM2, MODE2_FORM_MIX, MODE2_RAW)");
   ++state.next;
   std::uint32_t block = mode->sector_size;
   if (at_keyword(state, "RW") || at_keyword(state, "RW_RAW")) {
@@ -375,8 +373,8 @@ int track_item(parse_state& state) {
     state.next += 2;
     return 1;
   }
-  for (const std::string_view flag : {"NO", "COPY", "PRE_EMPHASIS", "TWO_CHANNEL_AUDIO",
-                                      "FOUR_CHANNEL_AUDIO"})
+  for (const std::string_view flag :
+       {"NO", "COPY", "PRE_EMPHASIS", "TWO_CHANNEL_AUDIO", "FOUR_CHANNEL_AUDIO"})
     if (at_keyword(state, flag)) {
       ++state.next;
       return 1;

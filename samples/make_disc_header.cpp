@@ -40,7 +40,6 @@ constexpr std::uint32_t data_sectors = 16;
 constexpr std::uint32_t pregap_sectors = 150;
 constexpr std::size_t tone_sectors = 75;
 
-constexpr std::size_t audio_frames_per_sector = raw_sector::size / raw_sector::audio_frame_bytes;
 constexpr double sample_rate = raw_sector::audio_rate;
 constexpr double tone_hz = 440;
 
@@ -48,7 +47,7 @@ std::string raw_image() {
   std::string image = raw_sector::raw_sectors({area.data(), area.size()}, 1, data_sectors);
   image.resize(image.size() + pregap_sectors * raw_sector::size);
   const double pi = std::acos(-1.0);
-  for (std::size_t frame = 0; frame < tone_sectors * audio_frames_per_sector; ++frame) {
+  for (std::size_t frame = 0; frame < tone_sectors * raw_sector::audio_frames_a_sector; ++frame) {
     const auto sample = static_cast<std::int16_t>(
         std::lround(8000 * std::sin(2 * pi * tone_hz * static_cast<double>(frame) / sample_rate)));
     const auto bits = static_cast<std::uint16_t>(sample);

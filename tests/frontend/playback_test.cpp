@@ -361,7 +361,7 @@ struct audio_file_case {
 };
 
 constexpr std::size_t audio_sectors = 24, pregap_from = 10, pregap_to = 12;
-constexpr std::size_t cd_samples_a_sector = cd_sector / raw_sector::audio_frame_bytes;
+constexpr std::size_t cd_samples_a_sector = raw_sector::audio_frames_a_sector;
 // Past the whole sectors, so that the converted length must round right.
 constexpr std::size_t odd_frames = 7;
 constexpr int cd_rate = raw_sector::audio_rate;
