@@ -41,7 +41,6 @@ constexpr std::size_t largest_sector = raw_sector::size + subchannel_size;
 struct source_state {
   std::vector<int> owned;  // every descriptor opened here, closed by close_disc_source
   disc_format format = disc_format::plain;
-  bool raw_image = false;  // a raw image that no descriptor describes
   // -d's descriptor or a playlist's entry, and its first bytes, read to see
   // what it holds: the header's size from a drive or pipe, which may have no
   // more to give for now, a page (a descriptor, mostly) from a regular file. A
@@ -56,7 +55,6 @@ struct source_state {
   // The user data comes from the first track's pieces in them, from the
   // current piece's `piece_at`th byte.
   std::vector<int> files;
-  bool from_pieces = false;
   std::vector<track_piece> pieces;
   std::size_t piece = 0;
   std::uint64_t piece_at = 0;
@@ -115,9 +113,9 @@ void look_ahead(int descriptor) {
   source.lookahead_next = 0;
   source.lookahead_size = static_cast<std::size_t>(std::max<ssize_t>(
       read_fully(descriptor, source.lookahead.data(),
-                 source.stream_size ? std::min<std::uint64_t>(source.lookahead.size(),
-                                                              *source.stream_size)
-                                    : header_size),
+                 source.stream_size
+                     ? std::min<std::uint64_t>(source.lookahead.size(), *source.stream_size)
+                     : header_size),
       0));
 }
 
@@ -165,7 +163,7 @@ std::size_t from_pieces(char* into, std::size_t count, bool& silent) {
 
 std::size_t fetch(char* into, std::size_t count, bool& silent) {
   silent = false;
-  return source.from_pieces ? from_pieces(into, count, silent) : take(into, count);
+  return !source.pieces.empty() ? from_pieces(into, count, silent) : take(into, count);
 }
 
 // Where the sector just read keeps its user data; nothing for a sector that
@@ -247,9 +245,10 @@ int read_list(const char* path, const std::string& what, std::size_t limit, std:
 // Opens a file that the list `list` (open as list_descriptor) names at
 // `entry`; `itself` says what the list naming itself is. Not blocking: a FIFO
 // in the file's place is refused, not waited on. The descriptor, or -1 after
-// the message.
+// the message; its size goes to `size` where one is given.
 int open_listed_file(const std::string& list, int list_descriptor, const std::string& entry,
-                     const std::string& file, const std::string& itself) {
+                     const std::string& file, const std::string& itself,
+                     std::uint64_t* size = nullptr) {
   const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) {
     entry_error(list, entry, "cannot open %s: %s", file.c_str(), std::strerror(errno));
@@ -264,6 +263,7 @@ int open_listed_file(const std::string& list, int list_descriptor, const std::st
     entry_error(list, entry, "%s is %s", file.c_str(), itself.c_str());
   } else {
     source.owned.push_back(descriptor);
+    if (size != nullptr) *size = static_cast<std::uint64_t>(listed.st_size);
     return descriptor;
   }
   close(descriptor);
@@ -271,25 +271,22 @@ int open_listed_file(const std::string& list, int list_descriptor, const std::st
 }
 
 // A CUE sheet's audio file, which only -m needs: -1, without a message, when
-// it cannot be opened or is no regular file; playing says so.
-int open_audio_track_file(const std::string& file) {
+// it cannot be opened or is no regular file; playing says so. Its size goes
+// to `size`.
+int open_audio_track_file(const std::string& file, std::uint64_t& size) {
   const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   struct stat status {};
   if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
     source.owned.push_back(descriptor);
+    size = static_cast<std::uint64_t>(status.st_size);
     return descriptor;
   }
   if (descriptor >= 0) close(descriptor);
   return -1;
 }
 
-std::uint64_t size_of(int descriptor) {
-  struct stat status {};
-  return fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
-}
-
 // Reads the descriptor that the stream holds into current_disc's table.
-int read_table(int descriptor, const char* path) {
+int read_table(const char* path) {
   disc_table& table = current_disc.table;
   const descriptor_kind kind = descriptor_of(source.format);
   // A Nero image is read where its footer says, however large it is.
@@ -297,7 +294,7 @@ int read_table(int descriptor, const char* path) {
     if (!source.stream_size)
       return error("%s: not a regular file; ruvo reads an %s from a file\n", path,
                    kind.name.c_str());
-    return read_nrg(path, descriptor_bytes(descriptor, *source.stream_size), table);
+    return read_nrg(path, descriptor_bytes(source.stream, *source.stream_size), table);
   }
   std::string text;
   if (read_list(path, kind.name, kind.limit, text) != 1) return 0;
@@ -313,10 +310,10 @@ int read_table(int descriptor, const char* path) {
   return 1;
 }
 
-// Opens the files of the table (whose descriptor is open as `descriptor`),
-// each once, and measures them. A CUE sheet's files other than the first
-// track's are audio, which only -m needs, and -m says what is missing.
-int open_files(int descriptor, const disc_track& first) {
+// Opens the files of the table (whose descriptor is the stream), each once,
+// and measures them. A CUE sheet's files other than the first track's are
+// audio, which only -m needs, and -m says what is missing.
+int open_files(const disc_track& first) {
   disc_table& table = current_disc.table;
   const bool cue = source.format == disc_format::cue;
   const std::string itself =
@@ -326,7 +323,7 @@ int open_files(int descriptor, const disc_track& first) {
     disc_file& file = table.files[i];
     // A Nero image holds its sectors itself.
     if (source.format == disc_format::nrg) {
-      source.files[i] = descriptor;
+      source.files[i] = source.stream;
       continue;
     }
     // A cdrdao file may hold both data and audio, which are two files of the table.
@@ -340,19 +337,18 @@ int open_files(int descriptor, const disc_track& first) {
       continue;
     }
     const bool needed = !cue || (!first.pieces.empty() && first.pieces.front().file == i);
-    const int opened = needed
-                           ? open_listed_file(table.path, descriptor, file.entry, file.path, itself)
-                           : open_audio_track_file(file.path);
+    const int opened = needed ? open_listed_file(table.path, source.stream, file.entry, file.path,
+                                                 itself, &file.size)
+                              : open_audio_track_file(file.path, file.size);
     if (opened < 0 && needed) return 0;
     source.files[i] = opened;
-    if (opened >= 0) file.size = size_of(opened);
   }
   return 1;
 }
 
-// For an image with a descriptor (open as `descriptor`): its files opened,
-// the table checked against them, and the user data found in the first track.
-int open_tracks(int descriptor) {
+// For an image with a descriptor (the stream): its files opened, the table
+// checked against them, and the user data found in the first track.
+int open_tracks() {
   disc_table& table = current_disc.table;
   const bool cue = source.format == disc_format::cue;
   const disc_track& first = table.tracks.front();
@@ -371,13 +367,12 @@ int open_tracks(int descriptor) {
     return entry_error(table.path, data->entry,
                        "file type %s; ruvo reads the data track from a BINARY file",
                        data->type.c_str());
-  if (open_files(descriptor, first) != 1) return 0;
+  if (open_files(first) != 1) return 0;
   if (cue)
     fit_to_files(table);
   else if (check_pieces(table) != 1)
     return 0;
 
-  source.from_pieces = true;
   source.layout = first.layout;
   source.stride = first.sector_size;
   source.pieces = first.pieces;
@@ -406,19 +401,18 @@ int open_tracks(int descriptor) {
                             first.layout);
 }
 
-// Sees what the open descriptor of `path` holds, from its first and last
-// bytes, and stands at the start of the disc's user data.
-int open_image(int descriptor, const char* path) {
+// Sees what the stream, looked ahead in as `path`, holds, from its first and
+// last bytes, and stands at the start of the disc's user data.
+int open_image(const char* path) {
   source.format = detect_disc_format(path, looked_ahead(), stream_tail());
   if (source.format != disc_format::plain)
-    return read_table(descriptor, path) == 1 && open_tracks(descriptor) == 1 ? 1 : 0;
+    return read_table(path) == 1 && open_tracks() == 1 ? 1 : 0;
   if (!raw_sector::starts_with_sync(looked_ahead())) {
     // Only a drive plays a disc's audio by itself; a playlist names images only.
-    if (current_disc.playlist_entry.empty() && ioctl(descriptor, CDROM_GET_CAPABILITY, 0) >= 0)
+    if (current_disc.playlist_entry.empty() && ioctl(source.stream, CDROM_GET_CAPABILITY, 0) >= 0)
       current_disc.kind = disc_kind::drive;
     return 1;
   }
-  source.raw_image = true;
   source.layout = sector_layout::raw;
   source.stride = raw_sector::size;
   return check_first_sector(path, looked_ahead(), sector_layout::raw);
@@ -457,7 +451,7 @@ int open_playlist(int device, const char* path) {
     if (is_playlist(current_disc.playlist_entry, looked_ahead()))
       return error("%s: line %d: %s is a playlist too; ruvo reads the first disc image of one\n",
                    path, line, current_disc.playlist_entry.c_str());
-    return open_image(image, current_disc.playlist_entry.c_str());
+    return open_image(current_disc.playlist_entry.c_str());
   }
   return error("%s: the playlist names no disc image\n", path);
 }
@@ -470,7 +464,7 @@ int open_disc_source(int device, const char* path) {
   source = {};
   look_ahead(device);
   const int opened =
-      is_playlist(path, looked_ahead()) ? open_playlist(device, path) : open_image(device, path);
+      is_playlist(path, looked_ahead()) ? open_playlist(device, path) : open_image(path);
   if (opened != 1) close_disc_source();
   return opened;
 }
@@ -514,7 +508,8 @@ int refuse_audio(const char* device) {
     return error("Sorry, CD Music cannot be played: %s has no audio tracks after track 1.\n",
                  current_disc.table.path.c_str());
   const std::string& entry = current_disc.playlist_entry;
-  if (source.raw_image || !entry.empty())
+  // Without a table, a raw image is the one plain image read as sectors.
+  if (source.layout == sector_layout::raw || !entry.empty())
     return error("Sorry, CD Music cannot be played from the disc image %s.\n",
                  entry.empty() ? device : entry.c_str());
   return error("Sorry, CD Music cannot be played.\n");

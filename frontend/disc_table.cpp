@@ -12,10 +12,6 @@ const disc_file* index01_file(const disc_table& table, const disc_track& track) 
   return &table.files[track.pieces.front().file];
 }
 
-std::uint64_t index01_offset(const disc_track& track) {
-  return track.pieces.empty() ? 0 : track.pieces.front().offset;
-}
-
 std::vector<audio_piece> audio_pieces(const disc_table& table, int first_track) {
   std::vector<audio_piece> pieces;
   for (const disc_track& track : table.tracks)
@@ -40,8 +36,8 @@ int check_pieces(disc_table& table) {
       if (piece.file == no_file) continue;
       const disc_file& file = table.files[piece.file];
       if (file.kind == file_kind::audio_file || file.size == to_file_end) continue;
-      const bool runs_out = piece.offset > file.size ||
-                            (piece.length != to_file_end && piece.length > file.size - piece.offset);
+      const bool runs_out = piece.offset > file.size || (piece.length != to_file_end &&
+                                                         piece.length > file.size - piece.offset);
       if (runs_out)
         return entry_error(table.path, track.entry,
                            "track %02d lies beyond the end of %s (%llu bytes)", track.number,
@@ -52,9 +48,7 @@ int check_pieces(disc_table& table) {
   for (disc_track& track : table.tracks) {
     if (track.layout != sector_layout::audio) continue;
     std::uint64_t length = 0;
-    for (const track_piece& piece : track.pieces)
-      length = length == to_file_end || piece.length == to_file_end ? to_file_end
-                                                                    : length + piece.length;
+    for (const track_piece& piece : track.pieces) length = joined_length(length, piece.length);
     if (length != to_file_end && length % track.sector_size != 0)
       track.pieces.push_back({no_file, 0, track.sector_size - length % track.sector_size});
   }
@@ -127,8 +121,7 @@ bool read_bytes(const byte_source& source, std::uint64_t offset, char* into, std
   return count == 0 || source.read(source.context, offset, into, count);
 }
 
-int entry_error(const std::string& descriptor, const std::string& entry, const char* format,
-                ...) {
+int entry_error(const std::string& descriptor, const std::string& entry, const char* format, ...) {
   std::va_list args;
   va_start(args, format);
   const std::string message = message_text(format, args);

@@ -17,12 +17,12 @@
 
 // How a track's sectors are stored, each in sector_size bytes of its file.
 enum class sector_layout {
-  audio,      // CD audio: 588 frames of two 16-bit samples, left first
-  raw,        // a whole data sector: sync, header and the rest; its mode byte tells the rest
-  mode2_xa,   // a Mode 2 sector from its subheader on (2336 bytes): form 1 user data at 8
-  user_data,  // the 2048 bytes of user data alone, of Mode 1 or Mode 2 form 1
-  unreadable, // data ruvo takes no user data from: Mode 2 form 2 alone, CD+G, and the
-              // modes a CUE sheet may name beyond MODE1/2048, MODE1/2352 and MODE2/2352
+  audio,       // CD audio: 588 frames of two 16-bit samples, left first
+  raw,         // a whole data sector: sync, header and the rest; its mode byte tells the rest
+  mode2_xa,    // a Mode 2 sector from its subheader on (2336 bytes): form 1 user data at 8
+  user_data,   // the 2048 bytes of user data alone, of Mode 1 or Mode 2 form 1
+  unreadable,  // data ruvo takes no user data from: Mode 2 form 2 alone, CD+G, and the
+               // modes a CUE sheet may name beyond MODE1/2048, MODE1/2352 and MODE2/2352
 };
 
 // 96 bytes of subchannel (P to W) after each sector's 2352, in images that keep them.
@@ -31,6 +31,10 @@ inline constexpr std::uint32_t subchannel_size = 96;
 // A length that runs as far as the file goes: to its end, or for an audio
 // file as far as its decoded audio goes.
 inline constexpr std::uint64_t to_file_end = ~std::uint64_t{0};
+// Two lengths end to end: to_file_end where either runs to its file's end.
+constexpr std::uint64_t joined_length(std::uint64_t a, std::uint64_t b) {
+  return a == to_file_end || b == to_file_end ? to_file_end : a + b;
+}
 
 struct disc_file {
   std::string path;  // resolved against the descriptor's folder
@@ -78,9 +82,8 @@ struct disc_table {
 };
 
 // The file a track's INDEX 01 lies in, or null for a track that begins in
-// silence; its offset there.
+// silence.
 const disc_file* index01_file(const disc_table& table, const disc_track& track);
-std::uint64_t index01_offset(const disc_track& track);
 
 // The audio to play from track `first_track` on: the pieces of every audio
 // track numbered that or later, in order (data tracks among them skipped),

@@ -87,6 +87,13 @@ std::string in_any_case(std::string base, std::string_view name) {
 
 }  // namespace
 
+const std::string& resolve_once(std::map<std::string, std::string>& resolved,
+                                const std::string& folder, const std::string& name) {
+  auto [named, added] = resolved.try_emplace(name);
+  if (added) named->second = resolve_file_name(folder, name);
+  return named->second;
+}
+
 std::string resolve_file_name(const std::string& folder, std::string_view name) {
   const auto joined = [&folder](std::string_view n) {
     return n.starts_with('/') ? std::string(n) : folder + std::string(n);

@@ -3,6 +3,7 @@
 // and one written where case does not matter may name DISC.BIN for disc.bin.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,11 @@
 // nothing matches, or after a break, the name as written, so that the failure
 // to open it names what the list says.
 std::string resolve_file_name(const std::string& folder, std::string_view name);
+
+// The same, looked for once however many times one list names it: `resolved`
+// holds the list's names so far.
+const std::string& resolve_once(std::map<std::string, std::string>& resolved,
+                                const std::string& folder, const std::string& name);
 
 // The folder of `path` with its final "/", or empty for a name without one.
 std::string folder_of(const std::string& path);

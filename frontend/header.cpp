@@ -31,7 +31,6 @@ constexpr input_device unemulated_devices[] = {
 // them, so they are read through this view and never past its end.
 char* record_bytes() { return reinterpret_cast<char*>(&current_game); }
 char* field_text(header_field field) { return record_bytes() + field.offset; }
-constexpr std::size_t disc_area_end = offsetof(saturn_game, disc_count);
 
 // Little-endian on every host: the byte at the lower offset is the least
 // significant (unlike the SH-2, which reads the disc big-endian).
@@ -72,7 +71,7 @@ bool scan_decimal(const char*& at, const char* end, std::int32_t& value) {
 // keeps its value.
 void scan_disc_numbers() {
   const char* at = field_text(device_info);
-  const char* const end = record_bytes() + disc_area_end;
+  const char* const end = record_bytes() + area_size;
   const auto literal = [&at, end](char wanted) {
     if (at == end || *at != wanted) return false;
     ++at;

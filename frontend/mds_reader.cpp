@@ -120,9 +120,7 @@ int read_mds(const std::string& path, const byte_source& mds, disc_table& table)
         name += ".mdf";
       }
       // The tracks of one file name it each; it is looked for once.
-      auto [named, added] = names.try_emplace(name);
-      if (added) named->second = resolve_file_name(folder, name);
-      const std::string& file = named->second;
+      const std::string& file = resolve_once(names, folder, name);
       track.file = table.files.size();
       for (std::size_t i = 0; i < table.files.size(); ++i)
         if (table.files[i].path == file) track.file = i;

@@ -199,17 +199,12 @@ int take_amount(parse_state& state, const char* what, bool samples, std::uint64_
 }
 
 void add_run(parse_state& state, run added) {
-  state.length = state.length == to_file_end || added.length == to_file_end
-                     ? to_file_end
-                     : state.length + added.length;
+  state.length = joined_length(state.length, added.length);
   state.runs.push_back(added);
 }
 
 std::size_t file_index(parse_state& state, const std::string& name, file_kind kind, int line) {
-  // A file is looked for once, however many statements name it.
-  auto [named, added] = state.names.try_emplace(name);
-  if (added) named->second = resolve_file_name(state.folder, name);
-  const std::string& path = named->second;
+  const std::string& path = resolve_once(state.names, state.folder, name);
   auto& files = state.table.files;
   for (std::size_t i = 0; i < files.size(); ++i)
     if (files[i].path == path && files[i].kind == kind) return i;
@@ -282,8 +277,7 @@ int finish_track(parse_state& state) {
   // Past a run to its file's end only whole runs follow; START lies before it.
   std::uint64_t at = 0;
   for (const run& r : state.runs) {
-    const std::uint64_t end =
-        at == to_file_end || r.length == to_file_end ? to_file_end : at + r.length;
+    const std::uint64_t end = joined_length(at, r.length);
     if (at == to_file_end) {
       track.pieces.push_back({r.file, r.offset, r.length});
     } else if (end > start) {
