@@ -22,35 +22,26 @@ namespace {
 
 using namespace image_writers;
 
-// The images, written once into a folder that is removed at the end.
-struct images {
-  std::string folder;
-  images() {
-    char name[] = "/tmp/ruvo_disc_bench_XXXXXX";
-    folder = mkdtemp(name) != nullptr ? name : "/tmp";
-  }
-  ~images() {
-    if (folder != "/tmp") std::filesystem::remove_all(folder);
-  }
-  std::string write(const char* format, std::string (*writer)(const std::string&, const disc_spec&),
-                    std::uint32_t sector_size) {
-    const std::string into = folder + "/" + format;
-    std::filesystem::create_directory(into);
-    const disc_spec disc{test_support::read_file(RUVO_SAMPLE_DISC),
-                         16,
-                         {{150, 300}, {150, 300}, {75, 300}},
-                         sector_size};
-    return writer(into, disc);
-  }
-};
+using writer_fn = std::string (*)(const std::string&, const disc_spec&);
+
+// The sample disc as the writer makes it, in a folder of its own.
+std::string write_image(const char* format, writer_fn writer, std::uint32_t sector_size) {
+  static const std::string folder = test_support::make_temp_dir();
+  const std::string into = folder + "/" + format;
+  std::filesystem::create_directory(into);
+  const disc_spec disc{test_support::read_file(RUVO_SAMPLE_DISC),
+                       16,
+                       {{150, 300}, {150, 300}, {75, 300}},
+                       sector_size};
+  return writer(into, disc);
+}
 
 std::string nrg_v1(const std::string& f, const disc_spec& d) { return write_nrg(f, d, 1); }
 std::string nrg_v2(const std::string& f, const disc_spec& d) { return write_nrg(f, d, 2); }
 
-void list(benchmark::State& state, const char* format,
-          std::string (*writer)(const std::string&, const disc_spec&), std::uint32_t sector_size) {
-  static images made;
-  const std::string path = made.write(format, writer, sector_size);
+void list(benchmark::State& state, const char* format, writer_fn writer,
+          std::uint32_t sector_size) {
+  const std::string path = write_image(format, writer, sector_size);
   for (auto _ : state) {
     const int device = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     const bool read = open_disc_source(device, path.c_str()) == 1 && read_header() == 1;
@@ -61,10 +52,8 @@ void list(benchmark::State& state, const char* format,
 }
 
 // The same through ruvo itself, its listing to /dev/null.
-void run_ruvo(benchmark::State& state, const char* format,
-              std::string (*writer)(const std::string&, const disc_spec&)) {
-  static images made;
-  const std::string path = made.write(format, writer, 2352);
+void run_ruvo(benchmark::State& state, const char* format, writer_fn writer) {
+  const std::string path = write_image(format, writer, 2352);
   posix_spawn_file_actions_t quiet;
   posix_spawn_file_actions_init(&quiet);
   posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);

@@ -47,10 +47,10 @@ SINKS = {
 }
 
 
-def run(argv, sink, path, wall_clock=False):
+def run(argv, sink, path):
     """Runs once into the sink ("new file" and "overwritten" at path, which
-    is removed first or left to be truncated); returns the writer's (wall
-    time, process time) in seconds, process time being user and system."""
+    is removed first or left to be truncated); returns the writer's wall
+    time, process time (user and system) and user time, in seconds."""
     target, through_pipe = SINKS[sink]
     if sink == "new file" and os.path.exists(path):
         os.remove(path)
@@ -129,8 +129,16 @@ def table(columns, rows):
         print("| " + " | ".join(row) + " |")
 
 
-# Each sink that cputest writes to, and the floor it is compared with.
-FLOORS = {"new file": "new file", "overwritten": "overwritten", "pipe": "pipe"}
+# The sinks that are compared with cat writing into the same sink.
+FLOORS = [sink for sink in SINKS if sink != "/dev/null"]
+
+
+def floor_ratios(seconds, label=""):
+    """Each sink's trace as a share of the slower of tracing to /dev/null and
+    its floor."""
+    null = seconds[label + "/dev/null"]
+    return [f"{max(null, seconds['cat ' + sink]) / seconds[label + sink] * 100:.0f}%"
+            for sink in FLOORS]
 
 
 def main():
@@ -161,7 +169,7 @@ def main():
         for label, cputest in programs:
             for sink in SINKS:
                 commands[label + sink] = ([cputest, program], sink, outputs.get(sink))
-        for sink in FLOORS.values():
+        for sink in FLOORS:
             commands["cat " + sink] = (["cat", trace], sink, outputs.get(sink))
         results = dict(zip(commands, interleaved_medians(list(commands.values()), args.runs,
                                                          args.wall_clock)))
@@ -169,19 +177,15 @@ def main():
         (base, *_), = interleaved_medians([([args.baseline, program], "/dev/null", None)], baseline_runs,
                                          args.wall_clock)
         null = seconds["/dev/null"]
-        ratios = [f"{max(null, seconds['cat ' + floor]) / seconds[sink] * 100:.0f}%"
-                  for sink, floor in FLOORS.items()]
         speed_rows.append([name, f"{lines / 1e6:.1f} M"] + [rate(lines, seconds[s]) for s in SINKS] +
-                          [rate(lines, seconds["cat " + f]) for f in FLOORS.values()] + ratios +
+                          [rate(lines, seconds["cat " + f]) for f in FLOORS] + floor_ratios(seconds) +
                           [f"{lines / base / 1e6:.1f} M/s", f"{base / null:.1f}x",
                            f"{peak_rss([args.cputest, program]):.1f} MiB"])
         cpu_rows.append([name] + [f"{results[key][1] / lines * 1e9:.1f} / {results[key][2] / lines * 1e9:.1f} ns"
-                                  for key in list(SINKS) + ["cat " + f for f in FLOORS.values()]])
+                                  for key in list(SINKS) + ["cat " + f for f in FLOORS]])
         if args.compare:
-            other_null = seconds["compared /dev/null"]
             compared_rows.append([name] + [rate(lines, seconds["compared " + s]) for s in SINKS] +
-                                 [f"{max(other_null, seconds['cat ' + floor]) / seconds['compared ' + sink] * 100:.0f}%"
-                                  for sink, floor in FLOORS.items()])
+                                 floor_ratios(seconds, "compared "))
         for path in [trace] + list(outputs.values()):
             if os.path.exists(path):
                 os.remove(path)
